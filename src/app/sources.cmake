@@ -1,0 +1,3 @@
+list(APPEND QM_UI_SOURCES
+  src/app/record_text.cpp
+)

@@ -1,0 +1,6 @@
+list(APPEND QM_CLI_SOURCES
+  src/cli/cli_support.cpp
+  src/cli/cmd_map.cpp
+  src/cli/commands.cpp
+  src/cli/qmtool.cpp
+)

@@ -1,0 +1,34 @@
+#pragma once
+// What core commands ask of the person at the keyboard. The editor answers with
+// message boxes and file dialogs, qmtool with the terminal, tests with fakes.
+#include <optional>
+#include <string>
+
+namespace qm {
+
+enum class Answer { Yes, No, Cancel };
+
+class UserDialogs {
+ public:
+  virtual ~UserDialogs() = default;
+  virtual Answer AskYesNoCancel(const std::string& question) = 0;
+  virtual bool AskYesNo(const std::string& question) = 0;
+  virtual void ShowError(const std::string& message) = 0;
+};
+
+// A file dialog: the filter in "Description (*.ext)|*.ext" form and the extension
+// added to a name typed without one.
+struct FileDialogRequest {
+  std::string filter;
+  std::string default_extension;
+};
+
+class FileChooser {
+ public:
+  virtual ~FileChooser() = default;
+  // The chosen path, or nothing when the dialog was cancelled.
+  virtual std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) = 0;
+};
+
+}  // namespace qm
