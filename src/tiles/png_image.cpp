@@ -1,0 +1,585 @@
+#include "tiles/png_image.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <new>
+
+#include "common/errors.h"
+#include "common/file_io.h"
+
+namespace qm {
+
+namespace {
+
+constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+// libpng wants chunk lengths below 2^31.
+constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFFu;
+// Chunk data is fetched in pieces of this size, so a chunk that claims a huge length
+// only costs memory for the bytes that are really there.
+constexpr std::size_t kReadPiece = 64 * 1024;
+
+std::uint32_t BigEndian32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+         std::uint32_t{p[3]};
+}
+
+[[noreturn]] void Invalid(const std::string& reason) {
+  throw UserError("Invalid PNG image: " + reason + ".");
+}
+
+// What the decoder callbacks share. Nothing in here may throw while libpng is on
+// the stack: a failure is turned into png_error, which longjmps back out.
+struct Decoder {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  PngImage* image = nullptr;
+  int width = 0;
+  int height = 0;
+  int channels = 0;        // interleaved channels per decoded pixel
+  bool split_rows = true;  // false: rows collect in `interleaved` (interlaced images)
+  bool alpha = false;
+  std::vector<std::uint8_t> interleaved;
+  int rows_seen = 0;  // rows of the last pass
+  bool info_done = false;
+  bool ended = false;
+  char message[256] = {};
+};
+
+void OnError(png_structp png, png_const_charp message) {
+  auto* d = static_cast<Decoder*>(png_get_error_ptr(png));
+  std::snprintf(d->message, sizeof d->message, "%s", message ? message : "unknown error");
+  png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+void SplitRow(Decoder& d, const std::uint8_t* src, int y) {
+  std::uint8_t* color = d.image->Row(y);
+  const int w = d.width;
+  switch (d.image->ColorType()) {
+    case PngColorType::RGBA: {
+      std::uint8_t* a = d.image->AlphaRow(y);
+      for (int x = 0; x < w; ++x) {
+        color[0] = src[0];
+        color[1] = src[1];
+        color[2] = src[2];
+        a[x] = src[3];
+        color += 3;
+        src += 4;
+      }
+      break;
+    }
+    case PngColorType::GreyAlpha: {
+      std::uint8_t* a = d.image->AlphaRow(y);
+      for (int x = 0; x < w; ++x) {
+        color[x] = src[2 * x];
+        a[x] = src[2 * x + 1];
+      }
+      break;
+    }
+    default:
+      std::memcpy(color, src, d.image->RowBytes());
+      break;
+  }
+}
+
+void OnInfo(png_structp png, png_infop info) {
+  auto* d = static_cast<Decoder*>(png_get_progressive_ptr(png));
+  png_uint_32 w = 0, h = 0;
+  int depth = 0, color = 0, interlace = 0;
+  png_get_IHDR(png, info, &w, &h, &depth, &color, &interlace, nullptr, nullptr);
+  if (depth == 16) png_set_scale_16(png);
+  if (depth < 8) png_set_packing(png);  // one byte a pixel; palette indices stay indices
+  if ((color == PNG_COLOR_TYPE_GRAY) && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+  // A tRNS colour key on a grey or true-colour image is a transparent colour: it
+  // becomes a real alpha plane, which is what every drawing path understands.
+  const bool keyed = color != PNG_COLOR_TYPE_PALETTE && png_get_valid(png, info, PNG_INFO_tRNS);
+  if (keyed) png_set_tRNS_to_alpha(png);
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+
+  PngColorType type = PngColorType::RGB;
+  switch (color) {
+    case PNG_COLOR_TYPE_GRAY:
+      type = keyed ? PngColorType::GreyAlpha : PngColorType::Grey;
+      break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      type = PngColorType::GreyAlpha;
+      break;
+    case PNG_COLOR_TYPE_PALETTE:
+      type = PngColorType::Palette;
+      break;
+    case PNG_COLOR_TYPE_RGB:
+      type = keyed ? PngColorType::RGBA : PngColorType::RGB;
+      break;
+    default:
+      type = PngColorType::RGBA;
+      break;
+  }
+  d->width = static_cast<int>(w);
+  d->height = static_cast<int>(h);
+  d->channels = png_get_channels(png, info);
+  d->split_rows = passes == 1;
+  d->alpha = type == PngColorType::GreyAlpha || type == PngColorType::RGBA;
+
+  const int expected = (type == PngColorType::RGB         ? 3
+                        : type == PngColorType::RGBA      ? 4
+                        : type == PngColorType::GreyAlpha ? 2
+                                                          : 1);
+  if (d->channels != expected || png_get_rowbytes(png, info) != std::size_t(d->channels) * w) {
+    png_error(png, "unsupported pixel layout");
+  }
+
+  std::vector<PngRgb> palette;
+  std::vector<std::uint8_t> palette_alpha;
+  bool ok = true;
+  try {
+    *d->image = PngImage::Blank(type, d->width, d->height);
+    if (!d->split_rows) d->interleaved.assign(std::size_t(d->channels) * w * h, 0);
+    if (type == PngColorType::Palette) {
+      png_colorp entries = nullptr;
+      int count = 0;
+      if (png_get_PLTE(png, info, &entries, &count) & PNG_INFO_PLTE) {
+        palette.resize(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i)
+          palette[i] = {entries[i].red, entries[i].green, entries[i].blue};
+      }
+      palette_alpha.assign(palette.size(), 255);
+      png_bytep trans = nullptr;
+      int trans_count = 0;
+      if (png_get_tRNS(png, info, &trans, &trans_count, nullptr) & PNG_INFO_tRNS) {
+        for (int i = 0; i < trans_count && i < count; ++i) palette_alpha[i] = trans[i];
+      }
+      d->image->SetPalette(std::move(palette), std::move(palette_alpha));
+    }
+  } catch (...) {
+    ok = false;
+  }
+  if (!ok) png_error(png, "out of memory");
+  d->info_done = true;
+}
+
+void OnRow(png_structp png, png_bytep row, png_uint_32 row_num, int pass) {
+  auto* d = static_cast<Decoder*>(png_get_progressive_ptr(png));
+  if (row == nullptr || static_cast<int>(row_num) >= d->height) return;
+  if (d->split_rows) {
+    SplitRow(*d, row, static_cast<int>(row_num));
+  } else {
+    png_progressive_combine_row(
+        png, d->interleaved.data() + std::size_t(row_num) * d->channels * d->width, row);
+  }
+  (void)pass;
+  d->rows_seen = static_cast<int>(row_num) + 1;
+}
+
+void OnEnd(png_structp png, png_infop) {
+  auto* d = static_cast<Decoder*>(png_get_progressive_ptr(png));
+  d->ended = true;
+}
+
+// The setjmp frame: only trivially destructible objects live here, since libpng
+// leaves it with longjmp on an error.
+bool Feed(Decoder& d, std::uint8_t* data, std::size_t size) {
+  if (setjmp(png_jmpbuf(d.png))) return false;
+  png_process_data(d.png, d.info, data, size);
+  return true;
+}
+
+bool Start(Decoder& d) {
+  if (setjmp(png_jmpbuf(d.png))) return false;
+  png_set_progressive_read_fn(d.png, &d, OnInfo, OnRow, OnEnd);
+  png_set_user_limits(d.png, kMaxPngDimension, kMaxPngDimension);
+  png_set_crc_action(d.png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
+  return true;
+}
+
+class ReadStructs {
+ public:
+  explicit ReadStructs(Decoder& d) : d_(d) {
+    d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d, OnError, OnWarning);
+    if (d.png) d.info = png_create_info_struct(d.png);
+    if (!d.png || !d.info) throw std::bad_alloc();
+  }
+  ~ReadStructs() { png_destroy_read_struct(&d_.png, d_.info ? &d_.info : nullptr, nullptr); }
+
+ private:
+  Decoder& d_;
+};
+
+// Reads exactly n bytes or reports that the datastream was cut short.
+void ReadExactly(ByteSource& source, std::uint8_t* data, std::size_t n) {
+  if (source.Read(data, n) != n) Invalid("the data ends before the IEND chunk");
+}
+
+void CheckHeader(const std::uint8_t* ihdr) {
+  const std::uint32_t w = BigEndian32(ihdr);
+  const std::uint32_t h = BigEndian32(ihdr + 4);
+  const int color = ihdr[9];
+  if (w == 0 || h == 0) Invalid("the image has no pixels");
+  if (w > std::uint32_t(kMaxPngDimension) || h > std::uint32_t(kMaxPngDimension)) {
+    Invalid("the image is " + std::to_string(w) + " x " + std::to_string(h) +
+            " pixels, larger than the " + std::to_string(kMaxPngDimension) + " x " +
+            std::to_string(kMaxPngDimension) + " this program accepts");
+  }
+  // Colour bytes plus alpha plane as stored here, and the interleaved row buffer an
+  // interlaced image needs besides.
+  const std::uint64_t per_pixel = (color == 2 || color == 6) ? 4 : 2;
+  const std::uint64_t decoded = std::uint64_t{w} * h * per_pixel;
+  if (decoded > kMaxPngDecodedBytes) {
+    Invalid("the image would take " + std::to_string(decoded >> 20) +
+            " MiB decoded, more than the " + std::to_string(kMaxPngDecodedBytes >> 20) +
+            " MiB this program accepts");
+  }
+}
+
+// 255 * 255 products divided by 255 with rounding, without a division.
+inline std::uint8_t Div255(unsigned v) {
+  return static_cast<std::uint8_t>((v + 128 + ((v + 128) >> 8)) >> 8);
+}
+
+inline void Blend(std::uint8_t* d, std::uint8_t r, std::uint8_t g, std::uint8_t b, unsigned a) {
+  if (a == 255) {
+    d[0] = r;
+    d[1] = g;
+    d[2] = b;
+  } else if (a != 0) {
+    const unsigned ia = 255 - a;
+    d[0] = Div255(r * a + d[0] * ia);
+    d[1] = Div255(g * a + d[1] * ia);
+    d[2] = Div255(b * a + d[2] * ia);
+  }
+}
+
+}  // namespace
+
+PngImage PngImage::Blank(PngColorType type, int width, int height) {
+  if (width < 0 || height < 0) throw UserError("Invalid image size.");
+  PngImage image;
+  image.type_ = type;
+  image.width_ = width;
+  image.height_ = height;
+  const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  image.color_.assign(pixels * image.ColorBytesPerPixel(), 0);
+  if (image.HasAlpha()) image.alpha_.assign(pixels, 0);
+  return image;
+}
+
+PngImage PngImage::Load(ByteSource& source) {
+  std::array<std::uint8_t, 8> signature{};
+  if (source.Read(signature.data(), signature.size()) != signature.size() ||
+      signature != kSignature) {
+    Invalid("the data does not start with the PNG signature");
+  }
+
+  PngImage image;
+  Decoder d;
+  d.image = &image;
+  ReadStructs structs(d);
+  auto fail = [&d]() { Invalid(d.message); };
+  if (!Start(d)) fail();
+  if (!Feed(d, signature.data(), signature.size())) fail();
+
+  // Chunk by chunk, so that the read stops right after IEND's CRC: whatever follows
+  // in the source (the next tile's properties) stays unread.
+  std::vector<std::uint8_t> buffer;
+  bool first = true;
+  for (;;) {
+    std::array<std::uint8_t, 8> head{};
+    ReadExactly(source, head.data(), head.size());
+    const std::uint32_t length = BigEndian32(head.data());
+    if (length > kMaxChunkLength) Invalid("a chunk length is out of range");
+    const bool is_ihdr = std::memcmp(head.data() + 4, "IHDR", 4) == 0;
+    const bool is_iend = std::memcmp(head.data() + 4, "IEND", 4) == 0;
+    if (first) {
+      if (!is_ihdr || length != 13) Invalid("the first chunk is not a valid IHDR chunk");
+    }
+    if (!Feed(d, head.data(), head.size())) fail();
+    std::uint64_t left = std::uint64_t{length} + 4;  // data and CRC
+    while (left > 0) {
+      const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(left, kReadPiece));
+      buffer.resize(piece);
+      ReadExactly(source, buffer.data(), piece);
+      if (first && left == std::uint64_t{length} + 4) CheckHeader(buffer.data());
+      if (!Feed(d, buffer.data(), piece)) fail();
+      left -= piece;
+    }
+    first = false;
+    if (is_iend) break;
+  }
+  if (!d.info_done || !d.ended) Invalid("the image data is incomplete");
+  if (!d.split_rows) {
+    for (int y = 0; y < d.height; ++y) {
+      SplitRow(d, d.interleaved.data() + std::size_t(y) * d.channels * d.width, y);
+    }
+  } else if (d.rows_seen < d.height) {
+    Invalid("the image data is incomplete");
+  }
+  return image;
+}
+
+PngImage PngImage::LoadFile(const std::string& path) {
+  InputFile file(path);
+  return Load(file);
+}
+
+namespace {
+
+struct Encoder {
+  ByteSink* sink = nullptr;
+  std::exception_ptr failure;
+  char message[256] = {};
+};
+
+void OnWrite(png_structp png, png_bytep data, png_size_t size) {
+  auto* e = static_cast<Encoder*>(png_get_io_ptr(png));
+  bool ok = true;
+  try {
+    e->sink->Write(data, size);
+  } catch (...) {
+    e->failure = std::current_exception();
+    ok = false;
+  }
+  if (!ok) png_error(png, "write failed");
+}
+
+void OnFlush(png_structp) {}
+
+void OnWriteError(png_structp png, png_const_charp message) {
+  auto* e = static_cast<Encoder*>(png_get_error_ptr(png));
+  std::snprintf(e->message, sizeof e->message, "%s", message ? message : "unknown error");
+  png_longjmp(png, 1);
+}
+
+bool Encode(png_structp png, png_infop info, const PngImage& image, std::uint8_t* row_buffer) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  int color = PNG_COLOR_TYPE_RGB;
+  switch (image.ColorType()) {
+    case PngColorType::Grey:
+      color = PNG_COLOR_TYPE_GRAY;
+      break;
+    case PngColorType::RGB:
+      color = PNG_COLOR_TYPE_RGB;
+      break;
+    case PngColorType::Palette:
+      color = PNG_COLOR_TYPE_PALETTE;
+      break;
+    case PngColorType::GreyAlpha:
+      color = PNG_COLOR_TYPE_GRAY_ALPHA;
+      break;
+    case PngColorType::RGBA:
+      color = PNG_COLOR_TYPE_RGB_ALPHA;
+      break;
+  }
+  png_set_IHDR(png, info, static_cast<png_uint_32>(image.Width()),
+               static_cast<png_uint_32>(image.Height()), 8, color, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (image.ColorType() == PngColorType::Palette) {
+    std::array<png_color, 256> entries{};
+    const auto& palette = image.Palette();
+    // A palette image needs a PLTE; one without colours gets a single black entry.
+    const int count = std::clamp(static_cast<int>(palette.size()), 1, 256);
+    for (int i = 0; i < count && i < static_cast<int>(palette.size()); ++i) {
+      entries[i] = {palette[i].r, palette[i].g, palette[i].b};
+    }
+    png_set_PLTE(png, info, entries.data(), count);
+    const auto& alpha = image.PaletteAlpha();
+    int trans = std::min(static_cast<int>(alpha.size()), count);
+    while (trans > 0 && alpha[trans - 1] == 255) --trans;
+    if (trans > 0) {
+      std::array<png_byte, 256> t{};
+      std::copy(alpha.begin(), alpha.begin() + trans, t.begin());
+      png_set_tRNS(png, info, t.data(), trans, nullptr);
+    }
+  }
+  png_write_info(png, info);
+  const int w = image.Width();
+  for (int y = 0; y < image.Height(); ++y) {
+    const std::uint8_t* c = image.Row(y);
+    switch (image.ColorType()) {
+      case PngColorType::RGBA: {
+        const std::uint8_t* a = image.AlphaRow(y);
+        for (int x = 0; x < w; ++x) {
+          row_buffer[4 * x] = c[3 * x];
+          row_buffer[4 * x + 1] = c[3 * x + 1];
+          row_buffer[4 * x + 2] = c[3 * x + 2];
+          row_buffer[4 * x + 3] = a[x];
+        }
+        break;
+      }
+      case PngColorType::GreyAlpha: {
+        const std::uint8_t* a = image.AlphaRow(y);
+        for (int x = 0; x < w; ++x) {
+          row_buffer[2 * x] = c[x];
+          row_buffer[2 * x + 1] = a[x];
+        }
+        break;
+      }
+      default:
+        std::memcpy(row_buffer, c, image.RowBytes());
+        break;
+    }
+    png_write_row(png, row_buffer);
+  }
+  png_write_end(png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+void PngImage::Save(ByteSink& sink) const {
+  if (Empty()) throw UserError("Cannot save an image without pixels as PNG.");
+  Encoder e;
+  e.sink = &sink;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &e, OnWriteError, OnWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info) {
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    throw std::bad_alloc();
+  }
+  png_set_write_fn(png, &e, OnWrite, OnFlush);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(width_) * 4);
+  const bool ok = Encode(png, info, *this, row.data());
+  png_destroy_write_struct(&png, &info);
+  if (e.failure) std::rethrow_exception(e.failure);
+  if (!ok) throw UserError(std::string("Cannot write PNG image: ") + e.message + ".");
+}
+
+void PngImage::SaveFile(const std::string& path) const {
+  AtomicFileWriter file(path);
+  Save(file);
+  file.Commit();
+}
+
+void PngImage::SetPalette(std::vector<PngRgb> palette, std::vector<std::uint8_t> alpha) {
+  alpha.resize(palette.size(), 255);
+  palette_ = std::move(palette);
+  palette_alpha_ = std::move(alpha);
+}
+
+void PngImage::PixelRgba(int x, int y, std::uint8_t rgba[4]) const {
+  const std::uint8_t* c = Row(y);
+  switch (type_) {
+    case PngColorType::RGB:
+    case PngColorType::RGBA:
+      rgba[0] = c[3 * x];
+      rgba[1] = c[3 * x + 1];
+      rgba[2] = c[3 * x + 2];
+      break;
+    case PngColorType::Grey:
+    case PngColorType::GreyAlpha:
+      rgba[0] = rgba[1] = rgba[2] = c[x];
+      break;
+    case PngColorType::Palette: {
+      const std::size_t index = c[x];
+      if (index < palette_.size()) {
+        rgba[0] = palette_[index].r;
+        rgba[1] = palette_[index].g;
+        rgba[2] = palette_[index].b;
+        rgba[3] = palette_alpha_[index];
+      } else {
+        // An index past the palette: libpng lets it through; it shows black.
+        rgba[0] = rgba[1] = rgba[2] = 0;
+        rgba[3] = 255;
+      }
+      return;
+    }
+  }
+  rgba[3] = HasAlpha() ? AlphaRow(y)[x] : 255;
+}
+
+void PngImage::AddAlpha() {
+  if (HasAlpha()) return;
+  const std::size_t pixels = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+  if (type_ == PngColorType::Grey) {
+    alpha_.assign(pixels, 255);
+    type_ = PngColorType::GreyAlpha;
+    return;
+  }
+  if (type_ == PngColorType::Palette) {
+    std::vector<std::uint8_t> color(pixels * 3);
+    std::vector<std::uint8_t> alpha(pixels);
+    for (std::size_t i = 0; i < pixels; ++i) {
+      const std::size_t index = color_[i];
+      if (index < palette_.size()) {
+        color[3 * i] = palette_[index].r;
+        color[3 * i + 1] = palette_[index].g;
+        color[3 * i + 2] = palette_[index].b;
+        alpha[i] = palette_alpha_[index];
+      } else {
+        alpha[i] = 255;
+      }
+    }
+    color_ = std::move(color);
+    alpha_ = std::move(alpha);
+    palette_.clear();
+    palette_alpha_.clear();
+    type_ = PngColorType::RGBA;
+    return;
+  }
+  alpha_.assign(pixels, 255);
+  type_ = PngColorType::RGBA;
+}
+
+void PngImage::DrawScaled(RgbView target) const {
+  if (Empty() || target.data == nullptr || target.width <= 0 || target.height <= 0) return;
+  // Nearest pixel by centres: target pixel x samples source column
+  // (2x + 1) * width / (2 * target width), which maps equal sizes one to one.
+  std::vector<int> columns(static_cast<std::size_t>(target.width));
+  for (int x = 0; x < target.width; ++x) {
+    columns[x] = static_cast<int>((2ll * x + 1) * width_ / (2ll * target.width));
+  }
+  for (int y = 0; y < target.height; ++y) {
+    const int sy = static_cast<int>((2ll * y + 1) * height_ / (2ll * target.height));
+    const std::uint8_t* c = Row(sy);
+    std::uint8_t* d = target.data + static_cast<std::size_t>(y) * target.stride;
+    switch (type_) {
+      case PngColorType::RGB:
+        for (int x = 0; x < target.width; ++x, d += 3) {
+          const std::uint8_t* s = c + 3 * columns[x];
+          d[0] = s[0];
+          d[1] = s[1];
+          d[2] = s[2];
+        }
+        break;
+      case PngColorType::RGBA: {
+        const std::uint8_t* a = AlphaRow(sy);
+        for (int x = 0; x < target.width; ++x, d += 3) {
+          const int sx = columns[x];
+          const std::uint8_t* s = c + 3 * sx;
+          Blend(d, s[0], s[1], s[2], a[sx]);
+        }
+        break;
+      }
+      case PngColorType::Grey:
+        for (int x = 0; x < target.width; ++x, d += 3) d[0] = d[1] = d[2] = c[columns[x]];
+        break;
+      case PngColorType::GreyAlpha: {
+        const std::uint8_t* a = AlphaRow(sy);
+        for (int x = 0; x < target.width; ++x, d += 3) {
+          const int sx = columns[x];
+          Blend(d, c[sx], c[sx], c[sx], a[sx]);
+        }
+        break;
+      }
+      case PngColorType::Palette:
+        for (int x = 0; x < target.width; ++x, d += 3) {
+          const std::size_t index = c[columns[x]];
+          if (index < palette_.size()) {
+            const PngRgb& p = palette_[index];
+            Blend(d, p.r, p.g, p.b, palette_alpha_[index]);
+          } else {
+            Blend(d, 0, 0, 0, 255);
+          }
+        }
+        break;
+    }
+  }
+}
+
+}  // namespace qm

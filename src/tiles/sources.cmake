@@ -1,0 +1,3 @@
+list(APPEND QM_CORE_SOURCES
+  src/tiles/png_image.cpp
+)
