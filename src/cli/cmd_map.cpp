@@ -93,6 +93,8 @@ int RunResave(const std::vector<std::string>& raw) {
   TerminalDialogs dialogs;
   HeadlessView view(32);
   DocumentCommands commands(document, {dialogs, dialogs, view});
+  // As in the editor after start-up: a short file is read over a new map's header.
+  commands.NewMap();
   if (!commands.OpenMap(args.Positional()[0])) return 1;
   if (!commands.SaveMap(args.Positional()[1])) return 1;
   return 0;
