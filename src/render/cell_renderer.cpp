@@ -1,0 +1,298 @@
+#include "render/cell_renderer.h"
+
+#include <algorithm>
+
+#include "render/image_drawing.h"
+
+namespace qm {
+namespace {
+
+bool IsMask(int effect) {
+  return (effect >= EffectMaskUpperLeftDiagonal && effect <= EffectMaskLowerRightSection) ||
+         effect == EffectMaskShadedVerticalSection;
+}
+bool IsOpacity(int effect) {
+  return effect >= EffectTransparent10 && effect <= EffectTransparent90;
+}
+bool IsZoom(int effect) {
+  return effect >= EffectZoomUpperLeftQuarter && effect <= EffectZoomLowerRightQuarter;
+}
+
+// Codes that change the work image; every other code draws the tile as it is, so
+// they share one derivation.
+int DerivationKind(int effect) {
+  return IsMask(effect) || IsOpacity(effect) || IsZoom(effect) ? effect : 0;
+}
+
+// The band of a wall section along an axis of n pixels: t = n div 3, band t + 1 to
+// n - 2 - t inclusive.
+struct Band {
+  int t;
+  int lo;
+  int hi;
+  explicit Band(int n) : t(n / 3), lo(n / 3 + 1), hi(n - 2 - n / 3) {}
+  bool In(int i) const { return i >= lo && i <= hi; }
+};
+
+bool MaskKeeps(int effect, int r, int c, int width, int height, const Band& rows,
+               const Band& cols) {
+  // Rows count along the height, columns along the width; on a square tile of N
+  // pixels both bands are the same and the diagonals are r + c = N - 1 and r = c.
+  const long long w = width;
+  const long long h = height;
+  switch (effect) {
+    case EffectMaskUpperLeftDiagonal:
+      return r * w + c * h <= w * h - std::max(w, h);
+    case EffectMaskLowerRightDiagonal:
+      return r * w + c * h > w * h - std::max(w, h);
+    case EffectMaskLowerLeftDiagonal:
+      return r * w > c * h;
+    case EffectMaskUpperRightDiagonal:
+      return c * h > r * w;
+    case EffectMaskCrossSection:
+      return rows.In(r) || cols.In(c);
+    case EffectMaskHorizontalSection:
+      return rows.In(r);
+    case EffectMaskVerticalSection:
+      return cols.In(c);
+    case EffectMaskUpperTSection:
+      return rows.In(r) || (cols.In(c) && r <= rows.t);
+    case EffectMaskLowerTSection:
+      return rows.In(r) || (cols.In(c) && r >= height - 1 - rows.t);
+    case EffectMaskLeftTSection:
+      return cols.In(c) || (rows.In(r) && c <= cols.t);
+    case EffectMaskRightTSection:
+      return cols.In(c) || (rows.In(r) && c >= width - 1 - cols.t);
+    case EffectMaskUpperLeftSection:
+      return (cols.In(c) && r <= height - 2 - rows.t) || (rows.In(r) && c <= width - 2 - cols.t);
+    case EffectMaskUpperRightSection:
+      return (cols.In(c) && r <= height - 2 - rows.t) || (rows.In(r) && c >= cols.t + 1);
+    case EffectMaskLowerLeftSection:
+      return (cols.In(c) && r >= rows.t + 1) || (rows.In(r) && c <= width - 2 - cols.t);
+    case EffectMaskLowerRightSection:
+      return (cols.In(c) && r >= rows.t + 1) || (rows.In(r) && c >= cols.t + 1);
+    default:
+      return true;
+  }
+}
+
+std::uint8_t OpacityOf(int effect) {
+  return static_cast<std::uint8_t>(225 - 25 * (effect - EffectTransparent10));
+}
+
+std::optional<PngImage> ZoomQuarter(const PngImage& tile, int effect) {
+  const int wt = tile.Width();
+  const int t2 = wt / 2;
+  switch (effect) {
+    case EffectZoomUpperLeftQuarter:
+      return CropImage(tile, {0, 0, t2, t2});
+    case EffectZoomUpperRightQuarter:
+      return CropImage(tile, {t2, 0, wt, t2});
+    case EffectZoomLowerLeftQuarter:
+      return CropImage(tile, {0, t2, t2, wt});
+    default:
+      return CropImage(tile, {t2, t2, wt, wt});
+  }
+}
+
+}  // namespace
+
+CellBuffer::CellBuffer(int width, int height)
+    : width_(std::max(width, 0)),
+      height_(std::max(height, 0)),
+      pixels_(3 * static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 255) {}
+
+void CellBuffer::Reset() { std::fill(pixels_.begin(), pixels_.end(), std::uint8_t{255}); }
+
+EffectPlacement EffectDestinations(int effect, int width, int height) {
+  const int w = width;
+  const int h = w / 2;
+  const int q = w / 4;
+  const PixelRect ul{0, 0, h, h}, ur{h, 0, w, h}, ll{0, h, h, w}, lr{h, h, w, w};
+  auto one = [](PixelRect a) { return EffectPlacement{1, {a}}; };
+  auto two = [](PixelRect a, PixelRect b) { return EffectPlacement{2, {a, b}}; };
+  auto three = [](PixelRect a, PixelRect b, PixelRect c) { return EffectPlacement{3, {a, b, c}}; };
+  switch (effect) {
+    case EffectPositionUpperLeft: return one(ul);
+    case EffectPositionUpperCenter: return one({q, 0, q + h, h});
+    case EffectPositionUpperRight: return one(ur);
+    case EffectPositionCenterLeft: return one({0, q, h, q + h});
+    case EffectPositionCenter: return one({q, q, q + h, q + h});
+    case EffectPositionCenterRight: return one({h, q, w, q + h});
+    case EffectPositionLowerLeft: return one(ll);
+    case EffectPositionLowerCenter: return one({q, h, q + h, w});
+    case EffectPositionLowerRight: return one(lr);
+    case EffectTiledFull: return EffectPlacement{4, {ul, ur, ll, lr}};
+    case EffectTiledHorizontalUpper: return two(ul, ur);
+    case EffectTiledHorizontalLower: return two(ll, lr);
+    case EffectTiledVerticalLeft: return two(ul, ll);
+    case EffectTiledVerticalRight: return two(ur, lr);
+    case EffectTiledUpperLeftDiagonal: return three(ul, ur, ll);
+    case EffectTiledUpperRightDiagonal: return three(ul, ur, lr);
+    case EffectTiledLowerRightDiagonal: return three(ur, ll, lr);
+    case EffectTiledLowerLeftDiagonal: return three(ul, ll, lr);
+    case EffectTiledHorizontalCenter: return two({0, q, h, q + h}, {h, q, w, q + h});
+    case EffectTiledVerticalCenter: return two({q, 0, q + h, h}, {q, h, q + h, w});
+    default: return one({0, 0, width, height});
+  }
+}
+
+void ApplyAlphaEdit(PngImage& image, int effect) {
+  if (!image.HasAlpha() || image.Empty()) return;
+  const int width = image.Width();
+  const int height = image.Height();
+  if (IsOpacity(effect)) {
+    const std::uint8_t value = OpacityOf(effect);
+    for (int r = 0; r < height; ++r) {
+      std::uint8_t* a = image.AlphaRow(r);
+      for (int c = 0; c < width; ++c) {
+        if (a[c] != 0) a[c] = value;
+      }
+    }
+    return;
+  }
+  if (!IsMask(effect)) return;
+  const Band rows(height);
+  const Band cols(width);
+  if (effect == EffectMaskShadedVerticalSection) {
+    // The kept band with a thin translucent black edge on either side: the shade
+    // columns t - k .. t and W - 1 - t .. W - 1 - t + k, k = t div 6.
+    const int k = cols.t / 6;
+    const int bytes = image.ColorBytesPerPixel();
+    auto shaded = [&](int c) {
+      return (c >= cols.t - k && c <= cols.t) ||
+             (c >= width - 1 - cols.t && c <= width - 1 - cols.t + k);
+    };
+    for (int r = 0; r < height; ++r) {
+      std::uint8_t* colour = image.Row(r);
+      std::uint8_t* a = image.AlphaRow(r);
+      for (int c = 0; c < width; ++c) {
+        if (cols.In(c)) continue;
+        if (shaded(c)) {
+          std::fill_n(colour + bytes * c, bytes, std::uint8_t{0});
+          a[c] = 32;
+        } else {
+          a[c] = 0;
+        }
+      }
+    }
+    return;
+  }
+  for (int r = 0; r < height; ++r) {
+    std::uint8_t* a = image.AlphaRow(r);
+    for (int c = 0; c < width; ++c) {
+      if (!MaskKeeps(effect, r, c, width, height, rows, cols)) a[c] = 0;
+    }
+  }
+}
+
+void RenderCache::Clear() {
+  entries_.clear();
+  bytes_ = 0;
+}
+
+RenderCache::Work RenderCache::Get(const Tileset& tileset, int tile, int effect, int rotation) {
+  const int kind = DerivationKind(effect);
+  const std::uint32_t key = (static_cast<std::uint32_t>(tile) << 16) |
+                            (static_cast<std::uint32_t>(kind) << 8) |
+                            static_cast<std::uint32_t>(rotation);
+  if (auto it = entries_.find(key); it != entries_.end()) {
+    return {it->second.image, it->second.opaque};
+  }
+  const PngImage& source = tileset.Image(tile);
+  Entry entry;
+  if (kind == 0 && rotation == 0) {
+    // Drawn straight from the tileset: drawing treats an image without alpha as
+    // opaque and a palette image by its tRNS alpha, which is exactly what giving
+    // it an alpha channel would produce.
+    entry.image = &source;
+  } else {
+    PngImage work;
+    if (IsZoom(kind)) {
+      std::optional<PngImage> quarter = ZoomQuarter(source, kind);
+      if (quarter) work = std::move(*quarter);
+    } else {
+      work = source;
+    }
+    if (!work.Empty()) {
+      if (work.ColorType() != PngColorType::RGBA) work.AddAlpha();
+      ApplyAlphaEdit(work, kind);
+      if (rotation != 0) RotateImage(work, RotationToDegrees(static_cast<std::uint8_t>(rotation)));
+      bytes_ += work.RowBytes() * static_cast<std::size_t>(work.Height()) +
+                static_cast<std::size_t>(work.Width()) * static_cast<std::size_t>(work.Height());
+      entry.owned = std::make_unique<PngImage>(std::move(work));
+      entry.image = entry.owned.get();
+    }
+  }
+  entry.opaque = entry.image != nullptr && IsFullyOpaque(*entry.image);
+  const Work result{entry.image, entry.opaque};
+  entries_.emplace(key, std::move(entry));
+  return result;
+}
+
+void RenderCache::TrimBetweenCells() {
+  if (bytes_ > byte_limit_) Clear();
+}
+
+void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, CellBuffer& buffer,
+                RenderCache* cache) {
+  if (x < 1 || x > MapSize || y < 1 || y > MapSize) return;
+  RenderCache local(~std::size_t{0});
+  RenderCache& work = cache ? *cache : local;
+  // Images handed out for this cell stay valid until the next cell.
+  work.TrimBetweenCells();
+
+  const int width = buffer.Width();
+  const int height = buffer.Height();
+  const int tile_count = tileset.TileCount();
+  const PixelRect full{0, 0, width, height};
+
+  struct Layer {
+    const PngImage* image;
+    EffectPlacement placement;
+    bool covers;  // opaque over the whole cell: nothing beneath it shows
+  };
+  std::array<Layer, kLayerCount> layers;
+  int count = 0;
+  for (int s = 0; s < kLayerCount; ++s) {
+    if (!level.LayerVisible(s)) continue;
+    const LayerSlot slot = level.Slot(x, y, s);
+    const int t = slot.TileIndex;
+    if (t == 0 || t >= tile_count) continue;
+    const EffectPlacement placement = EffectDestinations(slot.TileEffect, width, height);
+    if (level.ShowHidden() == 0 && tileset.Properties(t).Hidden()) continue;
+    const RenderCache::Work w = work.Get(tileset, t, slot.TileEffect, slot.TileRotation);
+    if (w.image == nullptr) continue;
+    const bool covers = w.opaque && placement.count == 1 && placement.rects[0] == full;
+    layers[static_cast<std::size_t>(count++)] = {w.image, placement, covers};
+  }
+
+  // Layers under the topmost opaque full-cell layer are overwritten pixel for
+  // pixel, so drawing starts there.
+  int first = 0;
+  for (int i = count - 1; i >= 0; --i) {
+    if (layers[static_cast<std::size_t>(i)].covers) {
+      first = i;
+      break;
+    }
+  }
+  const RgbView view = buffer.View();
+  const bool covered = count > 0 && layers[static_cast<std::size_t>(first)].covers;
+  const int background = level.BackgroundTile();
+  if (!covered && background != 0 && background < tile_count) {
+    DrawImageScaled(tileset.Image(background), full, view);
+  }
+  for (int i = first; i < count; ++i) {
+    const Layer& layer = layers[static_cast<std::size_t>(i)];
+    for (int r = 0; r < layer.placement.count; ++r) {
+      DrawImageScaled(*layer.image, layer.placement.rects[static_cast<std::size_t>(r)], view);
+    }
+  }
+}
+
+void RenderCell(const MapDocument& document, const Tileset& tileset, int x, int y,
+                CellBuffer& buffer, RenderCache* cache) {
+  RenderCell(document.Current(), tileset, x, y, buffer, cache);
+}
+
+}  // namespace qm

@@ -1,0 +1,154 @@
+#pragma once
+// The picture of one map cell: the level's background tile, then layers 1 to 8,
+// each tile passed through its slot's effect code and rotation and blended by its
+// alpha. The map view, printing and export all draw cells through RenderCell.
+//
+// Caller contract: make a CellBuffer of the target cell's size (it starts white),
+// call RenderCell, draw the buffer at the cell's rectangle, then drop or Reset() it.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "document/map_document.h"
+#include "document/map_records.h"
+#include "render/image_transforms.h"
+#include "tiles/png_image.h"
+#include "tiles/tileset.h"
+
+namespace qm {
+
+// Effect codes with a meaning of their own; every other value draws the tile over
+// the whole cell unchanged.
+enum EffectCode : std::uint8_t {
+  EffectPositionFull = 0,
+  EffectPositionUpperLeft = 1,
+  EffectPositionUpperCenter = 2,
+  EffectPositionUpperRight = 3,
+  EffectPositionCenterLeft = 4,
+  EffectPositionCenter = 5,
+  EffectPositionCenterRight = 6,
+  EffectPositionLowerLeft = 7,
+  EffectPositionLowerCenter = 8,
+  EffectPositionLowerRight = 9,
+  EffectTiledFull = 10,
+  EffectTiledHorizontalUpper = 11,
+  EffectTiledHorizontalLower = 12,
+  EffectTiledVerticalLeft = 13,
+  EffectTiledVerticalRight = 14,
+  EffectTiledUpperLeftDiagonal = 15,
+  EffectTiledUpperRightDiagonal = 16,
+  EffectTiledLowerRightDiagonal = 17,
+  EffectTiledLowerLeftDiagonal = 18,
+  EffectMaskUpperLeftDiagonal = 19,
+  EffectMaskLowerRightDiagonal = 20,
+  EffectMaskLowerLeftDiagonal = 21,
+  EffectMaskUpperRightDiagonal = 22,
+  EffectMaskCrossSection = 23,
+  EffectMaskHorizontalSection = 24,
+  EffectMaskVerticalSection = 25,
+  EffectMaskUpperTSection = 26,
+  EffectMaskLowerTSection = 27,
+  EffectMaskLeftTSection = 28,
+  EffectMaskRightTSection = 29,
+  EffectMaskUpperLeftSection = 30,
+  EffectMaskUpperRightSection = 31,
+  EffectMaskLowerLeftSection = 32,
+  EffectMaskLowerRightSection = 33,
+  EffectTransparent10 = 34,
+  EffectTransparent20 = 35,
+  EffectTransparent30 = 36,
+  EffectTransparent40 = 37,
+  EffectTransparent50 = 38,
+  EffectTransparent60 = 39,
+  EffectTransparent70 = 40,
+  EffectTransparent80 = 41,
+  EffectTransparent90 = 42,
+  EffectZoomUpperLeftQuarter = 43,
+  EffectZoomUpperRightQuarter = 44,
+  EffectZoomLowerLeftQuarter = 45,
+  EffectZoomLowerRightQuarter = 46,
+  EffectTiledHorizontalCenter = 47,
+  EffectTiledVerticalCenter = 48,
+  EffectMaskShadedVerticalSection = 55,
+};
+
+// The picture one cell is drawn into: 8-bit RGB, no alpha, white when made.
+class CellBuffer {
+ public:
+  CellBuffer(int width, int height);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  std::uint8_t* Row(int y) { return pixels_.data() + static_cast<std::size_t>(y) * Stride(); }
+  const std::uint8_t* Row(int y) const {
+    return pixels_.data() + static_cast<std::size_t>(y) * Stride();
+  }
+  std::size_t Stride() const { return 3 * static_cast<std::size_t>(width_); }
+  RgbView View() { return {pixels_.data(), width_, height_, Stride()}; }
+  // White again, for a caller that draws cell after cell of one size.
+  void Reset();
+
+ private:
+  int width_;
+  int height_;
+  std::vector<std::uint8_t> pixels_;
+};
+
+// Where an effect code draws its tile in a cell `width` pixels wide and `height`
+// high: one to four rectangles, in drawing order.
+struct EffectPlacement {
+  int count = 0;
+  std::array<PixelRect, 4> rects{};
+};
+EffectPlacement EffectDestinations(int effect, int width, int height);
+
+// Applies the alpha edit of a mask (19 to 33, 55) or opacity (34 to 42) code to an
+// image that has an alpha plane; other codes leave it alone. Rows follow the
+// image's height and columns its width, so a tile that is not square is masked
+// in proportion and never written outside.
+void ApplyAlphaEdit(PngImage& image, int effect);
+
+// Work images derived from tile images (cut, masked, made transparent, rotated),
+// kept between cells. The result of a derivation depends only on the tile image
+// and the slot's effect and rotation, so a kept image is exactly what would be
+// derived again. Clear() it whenever the tileset's images change.
+class RenderCache {
+ public:
+  explicit RenderCache(std::size_t byte_limit = 16u << 20) : byte_limit_(byte_limit) {}
+  void Clear();
+  std::size_t Bytes() const { return bytes_; }
+
+  struct Work {
+    const PngImage* image = nullptr;  // nullptr: the layer draws nothing
+    bool opaque = false;              // every pixel alpha 255
+  };
+  // The work image of `tile` under `effect` and `rotation` (stored units of 2
+  // degrees). Throws what RotateImage throws.
+  Work Get(const Tileset& tileset, int tile, int effect, int rotation);
+  // Drops everything once the kept images exceed the limit. Called before each
+  // cell, never inside one, so the images a cell is drawing from stay alive.
+  void TrimBetweenCells();
+
+ private:
+  struct Entry {
+    std::unique_ptr<PngImage> owned;  // empty when the tile image is drawn as it is
+    const PngImage* image = nullptr;
+    bool opaque = false;
+  };
+  std::unordered_map<std::uint32_t, Entry> entries_;
+  std::size_t bytes_ = 0;
+  std::size_t byte_limit_;
+};
+
+// Draws cell (x, y), 1-based, of `level` into `buffer`. Outside 1 to 72 nothing is
+// drawn. `cache` may be nullptr; then every work image is derived for this call
+// alone. Throws UserError "Only COLOR_RGBALPHA and COLOR_RGB formats are
+// supported" for a rotated tile that is neither RGB nor RGBA once given alpha.
+void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, CellBuffer& buffer,
+                RenderCache* cache = nullptr);
+// The same for the document's current level.
+void RenderCell(const MapDocument& document, const Tileset& tileset, int x, int y,
+                CellBuffer& buffer, RenderCache* cache = nullptr);
+
+}  // namespace qm
