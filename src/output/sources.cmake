@@ -1,0 +1,4 @@
+list(APPEND QM_CORE_SOURCES
+  src/output/image_export.cpp
+  src/output/picture_writers.cpp
+)
