@@ -1,0 +1,28 @@
+# Run-time files of the program directory (build/bin), made or copied at build time.
+# Each producer appends its outputs to QM_RUNTIME_FILES; one target that the default
+# build depends on makes them all.
+set(QM_RUNTIME_FILES)
+
+# Build-time tools live outside build/bin: that directory is the program directory
+# users get, and the generators are not part of it.
+set(QM_ASSET_TOOL_DIR ${CMAKE_BINARY_DIR}/asset-tools)
+
+# The default tileset, drawn by our own generator.
+add_executable(qm_make_default_tileset
+  ${CMAKE_SOURCE_DIR}/assets/tileset/canvas.cpp
+  ${CMAKE_SOURCE_DIR}/assets/tileset/default_tiles.cpp
+  ${CMAKE_SOURCE_DIR}/assets/tileset/make_default_tileset.cpp
+)
+target_link_libraries(qm_make_default_tileset PRIVATE qmcore)
+set_target_properties(qm_make_default_tileset PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${QM_ASSET_TOOL_DIR})
+add_custom_command(
+  OUTPUT ${QM_BIN_DIR}/Tilesets/default.qts
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QM_BIN_DIR}/Tilesets
+  COMMAND qm_make_default_tileset ${QM_BIN_DIR}/Tilesets/default.qts
+  DEPENDS qm_make_default_tileset
+  COMMENT "Drawing the default tileset"
+  VERBATIM)
+list(APPEND QM_RUNTIME_FILES ${QM_BIN_DIR}/Tilesets/default.qts)
+
+add_custom_target(qm_runtime_files ALL DEPENDS ${QM_RUNTIME_FILES})
