@@ -19,7 +19,8 @@ constexpr PieceSet Pieces(std::initializer_list<int> pieces) {
   return set;
 }
 
-// Along the south edge: both quarters, the south-west one only, the south-east one only.
+// Named by the edge and what shows along it: Full both quarters of that edge, the
+// other suffix the one quarter at that end only (SWest: the south-west quarter).
 constexpr PieceSet kSFull = Pieces({2, 10, 12, 13});
 constexpr PieceSet kSWest = Pieces({3, 5, 11, 15});
 constexpr PieceSet kSEast = Pieces({4, 8, 9, 14});
@@ -101,6 +102,7 @@ int SmartPieceValue(const TMap& level, int x, int y, int layer, std::uint16_t ba
 
 std::vector<GridCell> SmartPlacement(TMap& level, int x, int y, std::uint16_t base_tile, int layer,
                                      std::uint8_t effect) {
+  if (layer < 0 || layer >= kLayerCount) return {};  // no such slot in a cell
   Placement p(level, x, y, base_tile, layer, effect);
 
   // The order matters: every step reads what the steps before it wrote.

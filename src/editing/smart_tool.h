@@ -20,7 +20,7 @@ class TMap;
 inline constexpr int kSmartGroupSize = 16;
 inline constexpr int kFullTerrainPiece = 13;
 
-// The piece a cell holds on `layer` for the group at `base_tile`: 1..15 for a piece
+// The piece a cell holds on `layer` (0..7) for the group at `base_tile`: 1..15 for a piece
 // of the group, 13 for a cell off the map (full terrain, so patches at the edge
 // show no border there), anything else (another tile, an empty slot, the base
 // tile) for no terrain. Tile numbers are the slot's full 16 bits, so a group works
@@ -30,7 +30,8 @@ int SmartPieceValue(const TMap& level, int x, int y, int layer, std::uint16_t ba
 // Places one patch centred on column x, row y (1-based) on `layer`, writing tile
 // base_tile + k (its low 16 bits) and `effect` into the slots it sets and leaving
 // their rotation alone. Writes only the 3 x 3 block around (x, y), skipping cells
-// off the map, and reads up to two cells away. Returns the cells it wrote.
+// off the map, and reads up to two cells away. Returns the cells it wrote. A layer
+// outside 0..7 names no slot: nothing is placed.
 std::vector<GridCell> SmartPlacement(TMap& level, int x, int y, std::uint16_t base_tile, int layer,
                                      std::uint8_t effect);
 

@@ -240,6 +240,14 @@ TEST(SmartToolTest, ReportsTheCellsItWroteOnce) {
   EXPECT_EQ(cells, (std::vector<GridCell>{{0, 0}, {1, 0}, {0, 1}, {1, 1}}));
 }
 
+TEST(SmartToolTest, ALayerThatNamesNoSlotPlacesNothing) {
+  for (int layer : {-1, 8, 200}) {
+    TMap level("test");
+    EXPECT_TRUE(SmartPlacement(level, 10, 10, 1, layer, 0).empty()) << layer;
+    EXPECT_EQ(CellsOf(level), CellsOf(TMap(""))) << layer;
+  }
+}
+
 TEST(SmartToolTest, OtherTilesAndTheBaseTileAreNoTerrain) {
   const struct {
     std::uint16_t tile;
