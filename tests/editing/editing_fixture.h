@@ -10,18 +10,18 @@
 
 namespace qm::testing {
 
-struct TileSpec {
+struct TileTraits {
   std::int32_t default_layer = 0;
   bool smart = false;
 };
 
 // One 1 x 1 tile per entry; the pictures do not matter to the tools.
-inline Tileset MakeTileset(const std::vector<TileSpec>& specs) {
+inline Tileset MakeTileset(const std::vector<TileTraits>& list) {
   Tileset tiles;
-  for (const TileSpec& spec : specs) {
+  for (const TileTraits& traits : list) {
     TTileProperties properties;
-    properties.SetDefaultLayer(spec.default_layer);
-    properties.SetSmartTool(spec.smart ? 1 : 0);
+    properties.SetDefaultLayer(traits.default_layer);
+    properties.SetSmartTool(traits.smart ? 1 : 0);
     tiles.AddTile(PngImage::Blank(PngColorType::RGBA, 1, 1), properties);
   }
   return tiles;

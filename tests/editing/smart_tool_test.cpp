@@ -291,11 +291,11 @@ class SmartToolReleaseTest : public ::testing::Test {
   // Groups: tile 1 (DefaultLayer 6), tile 17 (layer 0x10002: the tool reads its low
   // 16 bits, 2), tile 33 (layer 9, no slot).
   Tileset tiles = [] {
-    std::vector<testing::TileSpec> specs(49, {0, false});
-    specs[1] = {6, true};
-    specs[17] = {0x10002, true};
-    specs[33] = {9, true};
-    return MakeTileset(specs);
+    std::vector<testing::TileTraits> traits(49, {0, false});
+    traits[1] = {6, true};
+    traits[17] = {0x10002, true};
+    traits[33] = {9, true};
+    return MakeTileset(traits);
   }();
   ToolState tools;
 };
