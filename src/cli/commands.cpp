@@ -6,6 +6,7 @@ const std::vector<Subcommand>& Subcommands() {
   static const std::vector<Subcommand> kSubcommands = {
       {"info", "info [--json] MAP", "print the header and levels of a map", RunInfo},
       {"resave", "resave IN OUT", "open a map and save it as the editor does", RunResave},
+      {"run", "run SCRIPT", "compile and run a script with its console on the terminal", RunScript},
       {"tileset pack", "tileset pack DIR OUT.qts", "make a tileset from PNG files and tiles.tsv",
        RunTilesetPack},
       {"tileset unpack", "tileset unpack IN.qts DIR", "write a tileset's PNG files and tiles.tsv",
