@@ -2898,6 +2898,7 @@ void Compiler::CompileArgs(const std::vector<const Type*>& types,
     const Token& pt = Cur();
     const Type* pty = types[i];
     if (modes[i] == ParamMode::kVar || modes[i] == ParamMode::kOut) {
+      if (!Is(Tok::kIdent)) Fail("Variable required", pt);
       Designator d = ParseDesignator(false);
       if (!d.is_place) Fail("Variable required", pt);
       const Type* vt = d.place.type;

@@ -41,7 +41,8 @@ Preprocessor::Action Preprocessor::Directive(const std::string& body, int file, 
   if (word == "IFDEF" || word == "IFNDEF") {
     const bool defined = defines_.count(Upper(arg)) > 0;
     const bool parent = Active();
-    conds_.push_back({parent && (word == "IFDEF" ? defined : !defined), parent, false});
+    conds_.push_back(
+        {parent && (word == "IFDEF" ? defined : !defined), parent, false, file, row, col});
     Recount();
     return Action::kNone;
   }
@@ -87,7 +88,13 @@ std::string Preprocessor::Include(const std::string& name) {
 }
 
 void Preprocessor::Finish(int file, int row, int col) const {
-  if (!conds_.empty()) throw CompileError{"Missing {$ENDIF}", file, row, col};
+  (void)file;
+  (void)row;
+  (void)col;
+  if (!conds_.empty()) {
+    const Cond& open = conds_.back();
+    throw CompileError{"Missing {$ENDIF}", open.file, open.row, open.col};
+  }
 }
 
 }  // namespace qm::script

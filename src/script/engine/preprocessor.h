@@ -50,6 +50,7 @@ class Preprocessor {
     bool active;  // this branch keeps tokens
     bool parent_active;
     bool seen_else;
+    int file, row, col;  // where it was opened, for an unclosed one
   };
   std::vector<Cond> conds_;
   int skip_depth_ = 0;

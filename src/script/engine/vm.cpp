@@ -79,8 +79,10 @@ void Machine::Enter(int func, Value* base, int hops) {
   // The caller's frame is the parent when hops is 0; otherwise walk up.
   int link = static_cast<int>(frames_.size()) - 1;
   for (int i = 0; i < hops && link >= 0; ++i) link = frames_[static_cast<std::size_t>(link)].link;
-  Release(base[0]);
-  for (int i = 1 + fn->nparams; i < fn->nslots; ++i) {
+  // The main block starts on a fresh stack whose globals the host may already
+  // have set; every other routine clears what earlier frames left behind.
+  if (func != 0) Release(base[0]);
+  for (int i = func == 0 ? fn->nslots : 1 + fn->nparams; i < fn->nslots; ++i) {
     if (base[i].meta) Release(base[i]);
     base[i].i = 0;
   }
