@@ -59,10 +59,14 @@ class PngImage {
   int Width() const { return width_; }
   int Height() const { return height_; }
   bool HasAlpha() const { return type_ == PngColorType::GreyAlpha || type_ == PngColorType::RGBA; }
-  int ColorBytesPerPixel() const { return type_ == PngColorType::RGB || type_ == PngColorType::RGBA ? 3 : 1; }
+  int ColorBytesPerPixel() const {
+    return type_ == PngColorType::RGB || type_ == PngColorType::RGBA ? 3 : 1;
+  }
 
   std::uint8_t* Row(int y) { return color_.data() + static_cast<std::size_t>(y) * RowBytes(); }
-  const std::uint8_t* Row(int y) const { return color_.data() + static_cast<std::size_t>(y) * RowBytes(); }
+  const std::uint8_t* Row(int y) const {
+    return color_.data() + static_cast<std::size_t>(y) * RowBytes();
+  }
   std::size_t RowBytes() const { return static_cast<std::size_t>(width_) * ColorBytesPerPixel(); }
   // Only for images with HasAlpha().
   std::uint8_t* AlphaRow(int y) { return alpha_.data() + static_cast<std::size_t>(y) * width_; }

@@ -86,11 +86,12 @@ std::uint64_t DecodedBytes(const PngImage& image) {
   return pixels * (image.ColorBytesPerPixel() + (image.HasAlpha() ? 1 : 0));
 }
 
-void CheckTotal(std::uint64_t& total, const PngImage& image) {
+void CheckTotal(std::uint64_t& total, const PngImage& image,
+                std::uint64_t limit = kMaxTilesetDecodedBytes) {
   total += DecodedBytes(image);
-  if (total > kMaxTilesetDecodedBytes) {
+  if (total > limit) {
     throw UserError("The tileset is too large: its images would take more than " +
-                    std::to_string(kMaxTilesetDecodedBytes >> 20) + " MiB.");
+                    std::to_string(limit >> 20) + " MiB.");
   }
 }
 
@@ -170,7 +171,7 @@ void SetHeaderTileCount(std::array<std::uint8_t, kTilesetHeaderBytes>& header, i
 
 class TilesetLoader {
  public:
-  static void Read(ByteSource& file, Tileset& tileset) {
+  static void Read(ByteSource& file, Tileset& tileset, std::uint64_t limit) {
     BufferedSource source(file);
     std::array<std::uint8_t, kTilesetHeaderBytes> header{};
     ReadHeader(source, header);
@@ -184,7 +185,7 @@ class TilesetLoader {
       PngImage image;
       try {
         image = PngImage::Load(source);
-        CheckTotal(total, image);
+        CheckTotal(total, image, limit);
       } catch (const UserError& error) {
         throw UserError(TileFailure(tile, error));
       }
@@ -197,8 +198,8 @@ class TilesetLoader {
   static void SetFileName(Tileset& tileset, const std::string& name) { tileset.file_name_ = name; }
 };
 
-void ReadTileset(ByteSource& source, Tileset& tileset) {
-  TilesetLoader::Read(source, tileset);
+void ReadTileset(ByteSource& source, Tileset& tileset, std::uint64_t max_decoded_bytes) {
+  TilesetLoader::Read(source, tileset, max_decoded_bytes);
 }
 
 std::vector<RawTile> ReadRawTiles(ByteSource& file,

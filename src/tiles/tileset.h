@@ -91,8 +91,10 @@ void SetHeaderTileCount(std::array<std::uint8_t, kTilesetHeaderBytes>& header, i
 // and properties record. A source that ends inside the header is refused before
 // `tileset` is touched; otherwise its tiles are replaced, and a bad or cut image
 // throws the decoder's UserError with the tiles before it kept. A properties record
-// cut short keeps 0 in the missing bytes.
-void ReadTileset(ByteSource& source, Tileset& tileset);
+// cut short keeps 0 in the missing bytes. Tiles beyond `max_decoded_bytes` of
+// decoded images in all are refused.
+void ReadTileset(ByteSource& source, Tileset& tileset,
+                 std::uint64_t max_decoded_bytes = kMaxTilesetDecodedBytes);
 
 // One tile as the file holds it: the PNG datastream's exact bytes and the record.
 struct RawTile {
