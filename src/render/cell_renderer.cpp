@@ -95,6 +95,28 @@ std::optional<PngImage> ZoomQuarter(const PngImage& tile, int effect) {
   }
 }
 
+std::uint32_t WorkKey(int tile, int kind, int rotation) {
+  return (static_cast<std::uint32_t>(tile) << 16) | (static_cast<std::uint32_t>(kind) << 8) |
+         static_cast<std::uint32_t>(rotation);
+}
+
+// The work image before rotation: the tile or its quarter, given alpha, edited.
+// Empty when a quarter cannot be cut.
+PngImage EditedWork(const PngImage& source, int kind) {
+  PngImage work;
+  if (IsZoom(kind)) {
+    std::optional<PngImage> quarter = ZoomQuarter(source, kind);
+    if (quarter) work = std::move(*quarter);
+  } else {
+    work = source;
+  }
+  if (!work.Empty()) {
+    if (work.ColorType() != PngColorType::RGBA) work.AddAlpha();
+    ApplyAlphaEdit(work, kind);
+  }
+  return work;
+}
+
 }  // namespace
 
 CellBuffer::CellBuffer(int width, int height)
@@ -188,14 +210,13 @@ void ApplyAlphaEdit(PngImage& image, int effect) {
 
 void RenderCache::Clear() {
   entries_.clear();
+  scaled_.clear();
   bytes_ = 0;
 }
 
 RenderCache::Work RenderCache::Get(const Tileset& tileset, int tile, int effect, int rotation) {
   const int kind = DerivationKind(effect);
-  const std::uint32_t key = (static_cast<std::uint32_t>(tile) << 16) |
-                            (static_cast<std::uint32_t>(kind) << 8) |
-                            static_cast<std::uint32_t>(rotation);
+  const std::uint32_t key = WorkKey(tile, kind, rotation);
   if (auto it = entries_.find(key); it != entries_.end()) {
     return {it->second.image, it->second.opaque};
   }
@@ -207,16 +228,8 @@ RenderCache::Work RenderCache::Get(const Tileset& tileset, int tile, int effect,
     // it an alpha channel would produce.
     entry.image = &source;
   } else {
-    PngImage work;
-    if (IsZoom(kind)) {
-      std::optional<PngImage> quarter = ZoomQuarter(source, kind);
-      if (quarter) work = std::move(*quarter);
-    } else {
-      work = source;
-    }
+    PngImage work = EditedWork(source, kind);
     if (!work.Empty()) {
-      if (work.ColorType() != PngColorType::RGBA) work.AddAlpha();
-      ApplyAlphaEdit(work, kind);
       if (rotation != 0) RotateImage(work, RotationToDegrees(static_cast<std::uint8_t>(rotation)));
       bytes_ += work.RowBytes() * static_cast<std::size_t>(work.Height()) +
                 static_cast<std::size_t>(work.Width()) * static_cast<std::size_t>(work.Height());
@@ -227,6 +240,58 @@ RenderCache::Work RenderCache::Get(const Tileset& tileset, int tile, int effect,
   entry.opaque = entry.image != nullptr && IsFullyOpaque(*entry.image);
   const Work result{entry.image, entry.opaque};
   entries_.emplace(key, std::move(entry));
+  return result;
+}
+
+RenderCache::Scaled RenderCache::GetScaled(const Tileset& tileset, int tile, int effect,
+                                           int rotation, int width, int height) {
+  const int kind = DerivationKind(effect);
+  const std::uint64_t key = (static_cast<std::uint64_t>(WorkKey(tile, kind, rotation)) << 32) |
+                            (static_cast<std::uint64_t>(width) << 16) |
+                            static_cast<std::uint64_t>(height);
+  if (auto it = scaled_.find(key); it != scaled_.end()) {
+    const ScaledEntry& e = it->second;
+    return {e.pixels.empty() ? nullptr : e.pixels.data(), e.spans.data(), e.opaque};
+  }
+  const PngImage& source = tileset.Image(tile);
+  ScaledEntry entry;
+  PngImage edited;
+  const PngImage* work = &source;  // drawn as it is: see Get()
+  if (kind != 0 || rotation != 0) {
+    edited = EditedWork(source, kind);
+    work = &edited;
+  }
+  if (!work->Empty()) {
+    entry.pixels.resize(4 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    std::uint8_t* out = entry.pixels.data();
+    bool opaque = true;
+    if (rotation != 0) {
+      const RotatedSampler turned(*work, RotationToDegrees(static_cast<std::uint8_t>(rotation)));
+      const ImageSize size = turned.Size();
+      for (int j = 0; j < height; ++j) {
+        const int sy = ScaledSample(j, size.height, height);
+        for (int i = 0; i < width; ++i, out += 4) {
+          turned.Sample(ScaledSample(i, size.width, width), sy, out, out[3]);
+          opaque = opaque && out[3] == 255;
+        }
+      }
+    } else {
+      for (int j = 0; j < height; ++j) {
+        const int sy = ScaledSample(j, work->Height(), height);
+        for (int i = 0; i < width; ++i, out += 4) {
+          work->PixelRgba(ScaledSample(i, work->Width(), width), sy, out);
+          opaque = opaque && out[3] == 255;
+        }
+      }
+    }
+    entry.opaque = opaque;
+    entry.spans.resize(3 * static_cast<std::size_t>(height));
+    MeasureRgbaSpans(entry.pixels.data(), width, height, entry.spans.data());
+    bytes_ += entry.pixels.size() + 2 * entry.spans.size() + 64;
+  }
+  const Scaled result{entry.pixels.empty() ? nullptr : entry.pixels.data(), entry.spans.data(),
+                      entry.opaque};
+  scaled_.emplace(key, std::move(entry));
   return result;
 }
 
@@ -247,10 +312,14 @@ void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, CellBuf
   const int tile_count = tileset.TileCount();
   const PixelRect full{0, 0, width, height};
 
+  // Per layer, what each of its rectangles is drawn from: a scaled copy for small
+  // rectangles, the work image otherwise.
   struct Layer {
-    const PngImage* image;
     EffectPlacement placement;
-    bool covers;  // opaque over the whole cell: nothing beneath it shows
+    std::array<const std::uint8_t*, 4> scaled{};
+    std::array<const std::uint16_t*, 4> spans{};
+    const PngImage* image = nullptr;
+    bool covers = false;  // opaque over the whole cell: nothing beneath it shows
   };
   std::array<Layer, kLayerCount> layers;
   int count = 0;
@@ -259,12 +328,34 @@ void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, CellBuf
     const LayerSlot slot = level.Slot(x, y, s);
     const int t = slot.TileIndex;
     if (t == 0 || t >= tile_count) continue;
-    const EffectPlacement placement = EffectDestinations(slot.TileEffect, width, height);
+    Layer layer;
+    layer.placement = EffectDestinations(slot.TileEffect, width, height);
     if (level.ShowHidden() == 0 && tileset.Properties(t).Hidden()) continue;
-    const RenderCache::Work w = work.Get(tileset, t, slot.TileEffect, slot.TileRotation);
-    if (w.image == nullptr) continue;
-    const bool covers = w.opaque && placement.count == 1 && placement.rects[0] == full;
-    layers[static_cast<std::size_t>(count++)] = {w.image, placement, covers};
+    bool drawn = false;
+    bool opaque = true;
+    for (int r = 0; r < layer.placement.count; ++r) {
+      const PixelRect rect = layer.placement.rects[static_cast<std::size_t>(r)];
+      if (rect.Width() <= 0 || rect.Height() <= 0) continue;
+      if (rect.Width() * rect.Height() <= RenderCache::kScaledMaxPixels) {
+        const RenderCache::Scaled scaled =
+            work.GetScaled(tileset, t, slot.TileEffect, slot.TileRotation, rect.Width(), rect.Height());
+        layer.scaled[static_cast<std::size_t>(r)] = scaled.pixels;
+        layer.spans[static_cast<std::size_t>(r)] = scaled.spans;
+        drawn = drawn || scaled.pixels != nullptr;
+        opaque = opaque && scaled.opaque;
+      } else {
+        if (layer.image == nullptr) {
+          const RenderCache::Work w = work.Get(tileset, t, slot.TileEffect, slot.TileRotation);
+          if (w.image == nullptr) break;
+          layer.image = w.image;
+          opaque = opaque && w.opaque;
+        }
+        drawn = true;
+      }
+    }
+    if (!drawn) continue;
+    layer.covers = opaque && layer.placement.count == 1 && layer.placement.rects[0] == full;
+    layers[static_cast<std::size_t>(count++)] = layer;
   }
 
   // Layers under the topmost opaque full-cell layer are overwritten pixel for
@@ -285,7 +376,12 @@ void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, CellBuf
   for (int i = first; i < count; ++i) {
     const Layer& layer = layers[static_cast<std::size_t>(i)];
     for (int r = 0; r < layer.placement.count; ++r) {
-      DrawImageScaled(*layer.image, layer.placement.rects[static_cast<std::size_t>(r)], view);
+      const PixelRect rect = layer.placement.rects[static_cast<std::size_t>(r)];
+      if (const std::uint8_t* scaled = layer.scaled[static_cast<std::size_t>(r)]) {
+        DrawRgbaAt(scaled, rect, view, layer.spans[static_cast<std::size_t>(r)]);
+      } else if (layer.image != nullptr) {
+        DrawImageScaled(*layer.image, rect, view);
+      }
     }
   }
 }

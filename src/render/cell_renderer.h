@@ -115,7 +115,7 @@ void ApplyAlphaEdit(PngImage& image, int effect);
 // derived again. Clear() it whenever the tileset's images change.
 class RenderCache {
  public:
-  explicit RenderCache(std::size_t byte_limit = 16u << 20) : byte_limit_(byte_limit) {}
+  explicit RenderCache(std::size_t byte_limit = 64u << 20) : byte_limit_(byte_limit) {}
   void Clear();
   std::size_t Bytes() const { return bytes_; }
 
@@ -126,6 +126,21 @@ class RenderCache {
   // The work image of `tile` under `effect` and `rotation` (stored units of 2
   // degrees). Throws what RotateImage throws.
   Work Get(const Tileset& tileset, int tile, int effect, int rotation);
+
+  // The same work image already scaled to a width x height rectangle, 4 bytes a
+  // pixel: what DrawImageScaled would sample from it, kept for small rectangles
+  // (a view cell samples a fraction of a big tile's pixels, so this is both less
+  // memory and less work than the work image). pixels is null when the layer
+  // draws nothing.
+  struct Scaled {
+    const std::uint8_t* pixels = nullptr;
+    const std::uint16_t* spans = nullptr;  // for DrawRgbaAt
+    bool opaque = false;
+  };
+  Scaled GetScaled(const Tileset& tileset, int tile, int effect, int rotation, int width,
+                   int height);
+  // Rectangles up to this many pixels are drawn from scaled copies.
+  static constexpr int kScaledMaxPixels = 64 * 64;
   // Drops everything once the kept images exceed the limit. Called before each
   // cell, never inside one, so the images a cell is drawing from stay alive.
   void TrimBetweenCells();
@@ -136,7 +151,13 @@ class RenderCache {
     const PngImage* image = nullptr;
     bool opaque = false;
   };
+  struct ScaledEntry {
+    std::vector<std::uint8_t> pixels;  // empty: the layer draws nothing
+    std::vector<std::uint16_t> spans;
+    bool opaque = false;
+  };
   std::unordered_map<std::uint32_t, Entry> entries_;
+  std::unordered_map<std::uint64_t, ScaledEntry> scaled_;
   std::size_t bytes_ = 0;
   std::size_t byte_limit_;
 };

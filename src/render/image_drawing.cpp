@@ -33,10 +33,8 @@ class AxisMap {
     count_ = std::max(0, hi - lo);
     if (count_ > 0) {
       samples_.resize(static_cast<std::size_t>(count_));
-      const long long two_span = 2LL * span;
       for (int i = 0; i < count_; ++i) {
-        const long long k = lo - dest_begin + i;
-        samples_[static_cast<std::size_t>(i)] = static_cast<int>(((2 * k + 1) * source) / two_span);
+        samples_[static_cast<std::size_t>(i)] = ScaledSample(lo - dest_begin + i, source, span);
       }
     }
   }
@@ -150,6 +148,63 @@ void DrawImageScaled(const PngImage& image, PixelRect dest, RgbView target) {
           }
         }
         break;
+      }
+    }
+  }
+}
+
+void MeasureRgbaSpans(const std::uint8_t* rgba, int width, int height, std::uint16_t* spans) {
+  for (int y = 0; y < height; ++y, spans += 3) {
+    const std::uint8_t* row = rgba + 4 * static_cast<std::size_t>(y) * width;
+    int first = 0;
+    while (first < width && row[4 * first + 3] == 0) ++first;
+    int end = width;
+    while (end > first && row[4 * (end - 1) + 3] == 0) --end;
+    bool opaque = true;
+    for (int x = first; x < end && opaque; ++x) opaque = row[4 * x + 3] == 255;
+    spans[0] = static_cast<std::uint16_t>(first);
+    spans[1] = static_cast<std::uint16_t>(end);
+    spans[2] = opaque ? 1 : 0;
+  }
+}
+
+void DrawRgbaAt(const std::uint8_t* rgba, PixelRect dest, RgbView target,
+                const std::uint16_t* spans) {
+  const int w = dest.Width();
+  const int x0 = std::max(dest.left, 0);
+  const int x1 = std::min(dest.right, target.width);
+  const int y0 = std::max(dest.top, 0);
+  const int y1 = std::min(dest.bottom, target.height);
+  for (int y = y0; y < y1; ++y) {
+    int from = x0;
+    int to = x1;
+    bool opaque = false;
+    if (spans != nullptr) {
+      const std::uint16_t* span = spans + 3 * (y - dest.top);
+      from = std::max(from, dest.left + span[0]);
+      to = std::min(to, dest.left + span[1]);
+      opaque = span[2] != 0;
+    }
+    if (from >= to) continue;
+    const std::uint8_t* src =
+        rgba + 4 * (static_cast<std::size_t>(y - dest.top) * w + static_cast<std::size_t>(from - dest.left));
+    std::uint8_t* out = target.data + static_cast<std::size_t>(y) * target.stride + 3 * static_cast<std::size_t>(from);
+    const int n = to - from;
+    if (opaque) {
+      for (int i = 0; i < n; ++i) {
+        out[3 * i] = src[4 * i];
+        out[3 * i + 1] = src[4 * i + 1];
+        out[3 * i + 2] = src[4 * i + 2];
+      }
+      continue;
+    }
+    for (int i = 0; i < n; ++i, src += 4, out += 3) {
+      const unsigned a = src[3];
+      if (a == 0) continue;
+      if (a == 255) {
+        std::memcpy(out, src, 3);
+      } else {
+        Blend(out, src[0], src[1], src[2], a);
       }
     }
   }

@@ -15,6 +15,22 @@ namespace qm {
 // use their tRNS alpha. Blending is out = (src * a + dst * (255 - a)) / 255, rounded.
 void DrawImageScaled(const PngImage& image, PixelRect dest, RgbView target);
 
+// Blends a picture of exactly dest's size, 4 bytes a pixel (R, G, B, alpha), into
+// `target` at `dest`, cut to the target, with the same arithmetic as above.
+// `spans`, when given, holds per row the first and one past the last pixel whose
+// alpha is not 0, plus 1 in a third entry when all pixels between are opaque;
+// drawing skips the rest, which it would leave unchanged anyway.
+void DrawRgbaAt(const std::uint8_t* rgba, PixelRect dest, RgbView target,
+                const std::uint16_t* spans = nullptr);
+// Fills `spans` (3 entries a row) for DrawRgbaAt.
+void MeasureRgbaSpans(const std::uint8_t* rgba, int width, int height, std::uint16_t* spans);
+
+// The source index that DrawImageScaled samples for each of `span` target
+// pixels scaled from `source` pixels: ((2k + 1) * source) / (2 * span).
+inline int ScaledSample(int k, int source, int span) {
+  return static_cast<int>(((2LL * k + 1) * source) / (2LL * span));
+}
+
 // True when every pixel of the image has alpha 255 (always for RGB and grey).
 bool IsFullyOpaque(const PngImage& image);
 

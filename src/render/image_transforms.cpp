@@ -14,40 +14,18 @@ bool IsRgbOrRgba(const PngImage& image) {
   return image.ColorType() == PngColorType::RGB || image.ColorType() == PngColorType::RGBA;
 }
 
-// Rotations by whole quarter turns: the sine and cosine are exactly -1, 0 or 1, so
-// every destination pixel is one source pixel or blank. Computing them through the
-// bilinear path gives the same bytes (the rounding noise of sin and cos never
-// reaches half a pixel or half a channel step); this path just does it exactly.
-void RotateQuarterTurns(const PngImage& source, PngImage& dest, int turns, int cx, int cy,
-                        int dx, int dy) {
-  static constexpr int kCos[4] = {1, 0, -1, 0};
-  static constexpr int kSin[4] = {0, -1, 0, 1};  // of minus the angle
-  const int cs = kCos[turns];
-  const int sn = kSin[turns];
-  const int width = source.Width();
-  const int height = source.Height();
-  const bool alpha = source.HasAlpha();
-  for (int y = 0; y < dest.Height(); ++y) {
-    std::uint8_t* out = dest.Row(y);
-    std::uint8_t* out_alpha = alpha ? dest.AlphaRow(y) : nullptr;
-    const int v = 2 * (y - cy) + 1;
-    for (int x = 0; x < dest.Width(); ++x) {
-      const int u = 2 * (x - cx) + 1;
-      // u and v are odd and one of cs, sn is 0, so both numerators are even.
-      const int sx = (u * cs - v * sn - 1) / 2 + cx - dx;
-      const int sy = (u * sn + v * cs - 1) / 2 + cy - dy;
-      if (sx < 0 || sx >= width || sy < 0 || sy >= height) continue;
-      std::memcpy(out + 3 * x, source.Row(sy) + 3 * sx, 3);
-      if (alpha) out_alpha[x] = source.AlphaRow(sy)[sx];
-    }
-  }
+// Round half to even, as nearbyint does in the default rounding mode, without a
+// library call: adding and taking away 1.5 * 2^52 leaves no fraction bits.
+inline double RoundHalfEven(double v) {
+  constexpr double kMagic = 6755399441055744.0;
+  return (v + kMagic) - kMagic;
 }
 
 inline std::uint8_t Bilinear(int p00, int p01, int p10, int p11, double fx, double fy) {
   const double top = (p01 - p00) * fx + p00;
   const double bottom = (p11 - p10) * fx + p10;
   const double value = (bottom - top) * fy + top;
-  return ClampByte(static_cast<int>(std::nearbyint(value)));
+  return ClampByte(static_cast<int>(RoundHalfEven(value)));
 }
 
 }  // namespace
@@ -96,57 +74,86 @@ ImageSize RotatedSize(int width, int height, double degrees) {
   return {Ceiling(span_x), Ceiling(span_y)};
 }
 
-void RotateImage(PngImage& image, double degrees) {
-  if (!IsRgbOrRgba(image)) throw UserError(kRotateFormatError);
-  const bool alpha = image.HasAlpha();
-  const int width = image.Width();
-  const int height = image.Height();
-  const ImageSize size = RotatedSize(width, height, degrees);
-  PngImage dest = PngImage::Blank(image.ColorType(), size.width, size.height);
-  const int cx = size.width / 2;
-  const int cy = size.height / 2;
-  const int dx = (size.width - width) / 2;
-  const int dy = (size.height - height) / 2;
-
+RotatedSampler::RotatedSampler(const PngImage& source, double degrees) : source_(source) {
+  if (!IsRgbOrRgba(source)) throw UserError(kRotateFormatError);
+  size_ = RotatedSize(source.Width(), source.Height(), degrees);
+  cx_ = size_.width / 2;
+  cy_ = size_.height / 2;
+  dx_ = (size_.width - source.Width()) / 2;
+  dy_ = (size_.height - source.Height()) / 2;
+  // Whole quarter turns: the sine and cosine are exactly -1, 0 or 1, so every
+  // pixel is one source pixel or blank. The bilinear path gives the same bytes
+  // (the rounding noise of sin and cos never reaches half a pixel or half a
+  // channel step); this one is exact by construction.
   const double turns = degrees / 90.0;
-  if (turns == std::floor(turns)) {
-    const int quarter = static_cast<int>(std::fmod(std::fmod(turns, 4.0) + 4.0, 4.0));
-    RotateQuarterTurns(image, dest, quarter, cx, cy, dx, dy);
-    image = std::move(dest);
+  quarter_ = turns == std::floor(turns);
+  if (quarter_) {
+    static constexpr int kCos[4] = {1, 0, -1, 0};
+    static constexpr int kSin[4] = {0, -1, 0, 1};  // of minus the angle
+    const int q = static_cast<int>(std::fmod(std::fmod(turns, 4.0) + 4.0, 4.0));
+    qcos_ = kCos[q];
+    qsin_ = kSin[q];
+  } else {
+    const double theta = -degrees * std::numbers::pi / 180;
+    sn_ = std::sin(theta);
+    cs_ = std::cos(theta);
+  }
+}
+
+void RotatedSampler::Sample(int x, int y, std::uint8_t rgb[3], std::uint8_t& alpha) const {
+  const int width = source_.Width();
+  const int height = source_.Height();
+  const bool has_alpha = source_.HasAlpha();
+  const int u = 2 * (x - cx_) + 1;
+  const int v = 2 * (y - cy_) + 1;
+  rgb[0] = rgb[1] = rgb[2] = 0;
+  alpha = 0;
+  if (quarter_) {
+    // u and v are odd and one of the factors is 0, so both numerators are even.
+    const int sx = (u * qcos_ - v * qsin_ - 1) / 2 + cx_ - dx_;
+    const int sy = (u * qsin_ + v * qcos_ - 1) / 2 + cy_ - dy_;
+    if (sx < 0 || sx >= width || sy < 0 || sy >= height) return;
+    std::memcpy(rgb, source_.Row(sy) + 3 * sx, 3);
+    alpha = has_alpha ? source_.AlphaRow(sy)[sx] : 255;
     return;
   }
+  const double sx = (u * cs_ - v * sn_ - 1) / 2 + cx_ - dx_;
+  const double sy = (u * sn_ + v * cs_ - 1) / 2 + cy_ - dy_;
+  const double rx = RoundHalfEven(sx);
+  const double ry = RoundHalfEven(sy);
+  if (rx < 0 || rx >= width || ry < 0 || ry >= height) return;
+  const int ix = static_cast<int>(rx);
+  const int iy = static_cast<int>(ry);
+  const double fx = sx - ix;
+  const double fy = sy - iy;
+  const int ix1 = Clamp(ix + 1, 0, width - 1);
+  const int iy1 = Clamp(iy + 1, 0, height - 1);
+  const std::uint8_t* r0 = source_.Row(iy);
+  const std::uint8_t* r1 = source_.Row(iy1);
+  for (int k = 0; k < 3; ++k) {
+    rgb[k] = Bilinear(r0[3 * ix + k], r0[3 * ix1 + k], r1[3 * ix + k], r1[3 * ix1 + k], fx, fy);
+  }
+  if (has_alpha) {
+    const std::uint8_t* a0 = source_.AlphaRow(iy);
+    const std::uint8_t* a1 = source_.AlphaRow(iy1);
+    alpha = Bilinear(a0[ix], a0[ix1], a1[ix], a1[ix1], fx, fy);
+  } else {
+    alpha = 255;
+  }
+}
 
-  const double theta = -degrees * std::numbers::pi / 180;
-  const double sn = std::sin(theta);
-  const double cs = std::cos(theta);
+void RotateImage(PngImage& image, double degrees) {
+  const RotatedSampler sampler(image, degrees);
+  const ImageSize size = sampler.Size();
+  PngImage dest = PngImage::Blank(image.ColorType(), size.width, size.height);
+  const bool alpha = image.HasAlpha();
+  std::uint8_t a = 0;
   for (int y = 0; y < size.height; ++y) {
     std::uint8_t* out = dest.Row(y);
     std::uint8_t* out_alpha = alpha ? dest.AlphaRow(y) : nullptr;
-    const int v = 2 * (y - cy) + 1;
     for (int x = 0; x < size.width; ++x) {
-      const int u = 2 * (x - cx) + 1;
-      const double sx = (u * cs - v * sn - 1) / 2 + cx - dx;
-      const double sy = (u * sn + v * cs - 1) / 2 + cy - dy;
-      const double rx = std::nearbyint(sx);
-      const double ry = std::nearbyint(sy);
-      if (rx < 0 || rx >= width || ry < 0 || ry >= height) continue;
-      const int ix = static_cast<int>(rx);
-      const int iy = static_cast<int>(ry);
-      const double fx = sx - ix;
-      const double fy = sy - iy;
-      const int ix1 = Clamp(ix + 1, 0, width - 1);
-      const int iy1 = Clamp(iy + 1, 0, height - 1);
-      const std::uint8_t* r0 = image.Row(iy);
-      const std::uint8_t* r1 = image.Row(iy1);
-      for (int k = 0; k < 3; ++k) {
-        out[3 * x + k] = Bilinear(r0[3 * ix + k], r0[3 * ix1 + k], r1[3 * ix + k],
-                                  r1[3 * ix1 + k], fx, fy);
-      }
-      if (alpha) {
-        const std::uint8_t* a0 = image.AlphaRow(iy);
-        const std::uint8_t* a1 = image.AlphaRow(iy1);
-        out_alpha[x] = Bilinear(a0[ix], a0[ix1], a1[ix], a1[ix1], fx, fy);
-      }
+      sampler.Sample(x, y, out + 3 * x, a);
+      if (alpha) out_alpha[x] = a;
     }
   }
   image = std::move(dest);

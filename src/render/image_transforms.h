@@ -50,6 +50,27 @@ ImageSize RotatedSize(int width, int height, double degrees);
 // colour types and leaves the image unchanged then.
 void RotateImage(PngImage& image, double degrees);
 
+// RotateImage's result one pixel at a time, for a caller that needs only some of
+// its pixels (a cell smaller than the turned tile samples a fraction of them).
+// Every pixel is the byte-exact value RotateImage stores there.
+class RotatedSampler {
+ public:
+  // Throws like RotateImage. `source` must outlive the sampler.
+  RotatedSampler(const PngImage& source, double degrees);
+  ImageSize Size() const { return size_; }
+  // Colour bytes and alpha of pixel (x, y) of the turned image; black and alpha 0
+  // where the source does not reach (alpha 255 throughout for an RGB source).
+  void Sample(int x, int y, std::uint8_t rgb[3], std::uint8_t& alpha) const;
+
+ private:
+  const PngImage& source_;
+  ImageSize size_;
+  int cx_, cy_, dx_, dy_;
+  bool quarter_;
+  int qcos_ = 0, qsin_ = 0;
+  double cs_ = 0, sn_ = 0;
+};
+
 inline constexpr const char* kRotateFormatError =
     "Only COLOR_RGBALPHA and COLOR_RGB formats are supported";
 

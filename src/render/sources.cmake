@@ -3,3 +3,5 @@ list(APPEND QM_CORE_SOURCES
   src/render/image_drawing.cpp
   src/render/image_transforms.cpp
 )
+# Per-pixel blending is the renderer's inner loop; let the compiler vectorise it.
+set_source_files_properties(src/render/image_drawing.cpp PROPERTIES COMPILE_OPTIONS -O3)

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "common/errors.h"
+#include "render/image_drawing.h"
 #include "render/render_support.h"
 
 namespace qm {
@@ -572,6 +573,44 @@ TEST_F(CellRendererTest, CurrentLevelOfTheDocument) {
   CellBuffer b(8, 8);
   RenderCell(document, tileset_, 3, 4, b);
   EXPECT_EQ(At(b, 4, 4), kRed);
+}
+
+}  // namespace
+}  // namespace qm
+
+namespace qm {
+namespace {
+
+TEST(RenderCacheTest, ScaledCopiesMatchDrawingTheWorkImage) {
+  // Small rectangles are drawn from copies scaled once; they must give exactly
+  // the pixels of drawing the full work image (rotated by RotateImage) scaled.
+  Tileset tileset = test::MakeTileset();
+  test::AddTile(tileset, test::PatternTile(32, 32));
+  PngImage holes = test::PatternTile(20, 28);
+  for (int i = 0; i < 20; ++i) holes.AlphaRow(i)[i] = 90;
+  test::AddTile(tileset, std::move(holes));
+  test::AddTile(tileset, test::PatternTile(16, 16, PngColorType::RGB));
+  RenderCache cache;
+  for (int tile = 1; tile <= 3; ++tile) {
+    for (int effect : {0, 19, 24, 34, 43, 46, 55}) {
+      for (int rotation : {0, 15, 23, 45, 90, 135, 180}) {
+        for (auto [w, h] : {std::pair{8, 8}, {17, 16}, {32, 32}, {33, 33}, {64, 64}, {5, 40}}) {
+          const RenderCache::Work work = cache.Get(tileset, tile, effect, rotation);
+          const RenderCache::Scaled scaled = cache.GetScaled(tileset, tile, effect, rotation, w, h);
+          ASSERT_EQ(work.image == nullptr, scaled.pixels == nullptr);
+          if (!work.image) continue;
+          CellBuffer a(w, h), b(w, h);
+          DrawImageScaled(*work.image, {0, 0, w, h}, a.View());
+          DrawRgbaAt(scaled.pixels, {0, 0, w, h}, b.View());
+          for (int y = 0; y < h; ++y) {
+            ASSERT_EQ(std::memcmp(a.Row(y), b.Row(y), a.Stride()), 0)
+                << "tile " << tile << " effect " << effect << " rotation " << rotation << " "
+                << w << "x" << h;
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -201,3 +201,34 @@ TEST(RotateImage, OtherColourTypesAreRefusedAndKept) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+TEST(RotatedSampler, GivesRotateImagesPixels) {
+  PngImage rgba = test::PatternTile(30, 22);
+  for (int y = 0; y < 22; ++y) rgba.AlphaRow(y)[y] = 17;
+  const PngImage rgb = test::PatternTile(13, 13, PngColorType::RGB);
+  for (const PngImage* source : {static_cast<const PngImage*>(&rgba), &rgb}) {
+    for (double degrees : {0.0, 30.0, 44.0, 90.0, 180.0, 270.0, 300.0, 358.0, 360.0}) {
+      PngImage full = *source;
+      RotateImage(full, degrees);
+      const RotatedSampler sampler(*source, degrees);
+      ASSERT_EQ(sampler.Size(), (ImageSize{full.Width(), full.Height()}));
+      for (int y = 0; y < full.Height(); ++y) {
+        for (int x = 0; x < full.Width(); ++x) {
+          std::uint8_t rgb_bytes[3];
+          std::uint8_t alpha = 0;
+          sampler.Sample(x, y, rgb_bytes, alpha);
+          ASSERT_EQ(std::memcmp(rgb_bytes, full.Row(y) + 3 * x, 3), 0) << degrees << " " << x << "," << y;
+          if (full.HasAlpha()) {
+            ASSERT_EQ(alpha, full.AlphaRow(y)[x]) << degrees;
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qm
