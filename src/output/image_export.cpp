@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <future>
 
 #include "common/errors.h"
 #include "common/file_io.h"
@@ -33,6 +34,8 @@ void CheckExport(ExportRegion region, int cell_size) {
   }
 }
 
+constexpr std::size_t kExportCacheBytes = 16u << 20;
+
 // Renders one row of cells of a region at a time. The band is the only buffer
 // that grows with the picture: region width x cell size x 3 bytes.
 class BandRenderer {
@@ -43,7 +46,6 @@ class BandRenderer {
         region_(region),
         size_(cell_size),
         stride_(3 * static_cast<std::size_t>(region.Columns()) * static_cast<std::size_t>(cell_size)),
-        band_(stride_ * static_cast<std::size_t>(cell_size)),
         cell_(cell_size, cell_size) {}
 
   int Width() const { return region_.Columns() * size_; }
@@ -51,20 +53,22 @@ class BandRenderer {
   int Bands() const { return region_.Rows(); }
   int CellSize() const { return size_; }
 
-  // Band b (0 = the region's first row) into the band buffer.
-  void Render(int b) {
+  std::size_t BandBytes() const { return stride_ * static_cast<std::size_t>(size_); }
+  std::size_t Stride() const { return stride_; }
+
+  // Band b (0 = the region's first row) into `band` (BandBytes() bytes).
+  void Render(int b, std::uint8_t* band) {
     const int y = region_.first_row + b;
     const std::size_t cell_row = cell_.Stride();
     for (int i = 0; i < region_.Columns(); ++i) {
       cell_.Reset();
       RenderCell(level_, tileset_, region_.first_column + i, y, cell_, &cache_);
-      std::uint8_t* at = band_.data() + cell_row * static_cast<std::size_t>(i);
+      std::uint8_t* at = band + cell_row * static_cast<std::size_t>(i);
       for (int r = 0; r < size_; ++r) {
         std::memcpy(at + stride_ * static_cast<std::size_t>(r), cell_.Row(r), cell_row);
       }
     }
   }
-  const std::uint8_t* Row(int r) const { return band_.data() + stride_ * static_cast<std::size_t>(r); }
 
  private:
   const TMap& level_;
@@ -72,10 +76,11 @@ class BandRenderer {
   ExportRegion region_;
   int size_;
   std::size_t stride_;
-  std::vector<std::uint8_t> band_;
   CellBuffer cell_;
   // Lives for one export only, so it can never outlast the tileset it copied from.
-  RenderCache cache_;
+  // Kept small: at large cell sizes the two bands already take most of the
+  // memory an export may use.
+  RenderCache cache_{kExportCacheBytes};
 };
 
 void WritePicture(const std::string& file_name, PictureFormat format, const TMap& level,
@@ -87,10 +92,31 @@ void WritePicture(const std::string& file_name, PictureFormat format, const TMap
       MakePictureWriter(format, file, bands.Width(), bands.Height());
   const int total = bands.Bands();
   const bool bottom_up = writer->BottomUp();
+  auto band_of = [&](int done) { return bottom_up ? total - 1 - done : done; };
+
+  // Rendering the next band runs beside encoding this one: two bands in memory,
+  // and the export takes about as long as the slower of the two. Only one
+  // render runs at a time, so the renderer and its cache see one thread at a time.
+  std::vector<std::uint8_t> current(bands.BandBytes());
+  std::vector<std::uint8_t> next(bands.BandBytes());
+  bands.Render(band_of(0), current.data());
   for (int done = 0; done < total; ++done) {
-    const int b = bottom_up ? total - 1 - done : done;
-    bands.Render(b);
-    for (int r = 0; r < cell_size; ++r) writer->WriteRow(bands.Row(bottom_up ? cell_size - 1 - r : r));
+    std::future<void> ahead;
+    if (done + 1 < total) {
+      ahead = std::async(std::launch::async,
+                         [&bands, &next, b = band_of(done + 1)] { bands.Render(b, next.data()); });
+    }
+    try {
+      for (int r = 0; r < cell_size; ++r) {
+        const int row = bottom_up ? cell_size - 1 - r : r;
+        writer->WriteRow(current.data() + bands.Stride() * static_cast<std::size_t>(row));
+      }
+    } catch (...) {
+      if (ahead.valid()) ahead.wait();
+      throw;
+    }
+    if (ahead.valid()) ahead.get();
+    current.swap(next);
     if (progress) progress(done + 1, total);
   }
   writer->Finish();
@@ -177,11 +203,7 @@ ExportPicture RenderRegionPicture(const TMap& level, const Tileset& tileset, Exp
   const std::size_t stride = 3 * static_cast<std::size_t>(picture.width);
   picture.pixels.resize(stride * static_cast<std::size_t>(picture.height));
   for (int b = 0; b < bands.Bands(); ++b) {
-    bands.Render(b);
-    for (int r = 0; r < cell_size; ++r) {
-      std::memcpy(picture.pixels.data() + stride * static_cast<std::size_t>(b * cell_size + r),
-                  bands.Row(r), stride);
-    }
+    bands.Render(b, picture.pixels.data() + stride * static_cast<std::size_t>(b) * cell_size);
     if (progress) progress(b + 1, bands.Bands());
   }
   return picture;

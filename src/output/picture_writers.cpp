@@ -58,10 +58,11 @@ bool PngBegin(png_structp png, png_infop info, int width, int height) {
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
-  // Level 1 with the Sub filter: a big export is mostly flat tile art, which these
-  // settings squeeze well at a fraction of the default's time.
+  // Level 1 without row filters: on exported tile art this was both the fastest
+  // setting and within a few percent of the smallest at level 1, and a whole
+  // level at a large cell size is hundreds of megabytes to squeeze.
   png_set_compression_level(png, 1);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
   png_write_info(png, info);
   return true;
 }
