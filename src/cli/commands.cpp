@@ -11,6 +11,10 @@ const std::vector<Subcommand>& Subcommands() {
        RunTilesetPack},
       {"tileset unpack", "tileset unpack IN.qts DIR", "write a tileset's PNG files and tiles.tsv",
        RunTilesetUnpack},
+      {"export",
+       "export MAP OUT [--level N] [--cell-size S] [--region C0,R0,C1,R1] [--tileset NAME] "
+       "[--quarters]",
+       "write a level or a region of it as a BMP, JPEG or PNG picture", RunExport},
       {"tileset info", "tileset info QTS", "list a tileset's tiles and smart-tool groups",
        RunTilesetInfo},
   };

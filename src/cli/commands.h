@@ -21,5 +21,6 @@ int RunScript(const std::vector<std::string>& args);
 int RunTilesetPack(const std::vector<std::string>& args);
 int RunTilesetUnpack(const std::vector<std::string>& args);
 int RunTilesetInfo(const std::vector<std::string>& args);
+int RunExport(const std::vector<std::string>& args);
 
 }  // namespace qm::cli

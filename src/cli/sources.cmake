@@ -1,5 +1,6 @@
 list(APPEND QM_CLI_SOURCES
   src/cli/cli_support.cpp
+  src/cli/cmd_export.cpp
   src/cli/cmd_map.cpp
   src/cli/cmd_run.cpp
   src/cli/cmd_tileset.cpp
