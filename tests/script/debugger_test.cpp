@@ -171,7 +171,7 @@ TEST(Breakpoints, AreReportedUnderTheMainFileName) {
   engine.SetMainFileName("s.run");
   engine.SetBreakpoint("s.run", 11);
   std::vector<std::string> files;
-  engine.on_breakpoint = [&](const LineEvent& ev) { files.push_back(ev.file); };
+  engine.on_breakpoint = [&](const LineEvent& ev) { files.emplace_back(ev.file); };
   std::string out;
   testing::AddWriteln(engine, out);
   engine.SetText(kScript);

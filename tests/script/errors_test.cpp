@@ -159,7 +159,7 @@ TEST(RuntimeError, ReportsRoutineNumberAndBytecodePosition) {
   ASSERT_EQ(run.error.proc, 2);  // main, A, D
   const auto& code = p->functions[2].code;
   ASSERT_LT(static_cast<std::size_t>(run.error.pos), code.size());
-  EXPECT_EQ(code[static_cast<std::size_t>(run.error.pos)].op, Op::kDivL);
+  EXPECT_EQ(code[static_cast<std::size_t>(run.error.pos)].op, Op::kDivI);
 }
 
 TEST(RuntimeError, HandledErrorLetsTheRunComplete) {

@@ -143,6 +143,23 @@ enum class Op : std::uint16_t {
   kNewArr,   // a := new dynamic array of b elements
   kLen,      // a := number of elements of the array in b (0 for nil)
   kLoadSet,  // a := set constant number b
+  // Element access with the array behind a reference (R) or in a global (G):
+  // operands as kGetE / kSetE / kMkRefE, the array operand naming the
+  // reference register or the global slot.
+  kGetER,
+  kGetERO,
+  kSetER,
+  kSetERO,
+  kMkRefER,
+  kGetEG,
+  kGetEGO,
+  kSetEG,
+  kSetEGO,
+  kMkRefEG,
+  // 32-bit division: far cheaper than the 64-bit one.
+  kDivI,
+  kModI,
+  kModKI,
 };
 
 struct Instr {

@@ -80,6 +80,8 @@ struct Place {
   std::shared_ptr<Place> parent;       // kStrChar: the string's place
   const MemberInfo* member = nullptr;  // kProp
   int index_reg = -1;                  // kProp with index
+  int arr_src =
+      0;  // kElem: the array is in register a (0), behind reference a (1), in global a (2)
 };
 
 struct FuncDecl {
@@ -1713,6 +1715,13 @@ bool PureDest(Op op) {
     case Op::kGetChar:
     case Op::kIn:
     case Op::kLen:
+    case Op::kDivI:
+    case Op::kModI:
+    case Op::kModKI:
+    case Op::kGetER:
+    case Op::kGetERO:
+    case Op::kGetEG:
+    case Op::kGetEGO:
     case Op::kSetUnion:
     case Op::kSetDiff:
     case Op::kSetInter:
@@ -2263,7 +2272,7 @@ Ex Compiler::Binary(Tok op, Ex l, Ex r, const Token& at) {
   if (r.is_const && r.cv.i > 0 && r.cv.i <= INT32_MAX && op == Tok::kMod) {
     const int a = ToReg(l);
     const int t = l.temp ? a : Temp();
-    Emit(Op::kModKL, t, a, static_cast<int>(r.cv.i));
+    Emit(wide ? Op::kModKL : Op::kModKI, t, a, static_cast<int>(r.cv.i));
     e.type = result;
     e.reg = t;
     e.temp = true;
@@ -2281,10 +2290,10 @@ Ex Compiler::Binary(Tok op, Ex l, Ex r, const Token& at) {
       o = wide ? Op::kMulL : Op::kMulI;
       break;
     case Tok::kDiv:
-      o = Op::kDivL;
+      o = wide ? Op::kDivL : Op::kDivI;
       break;
     case Tok::kMod:
-      o = Op::kModL;
+      o = wide ? Op::kModL : Op::kModI;
       break;
     case Tok::kAnd:
       o = Op::kAnd;
@@ -2307,7 +2316,7 @@ Ex Compiler::Binary(Tok op, Ex l, Ex r, const Token& at) {
   const int a = ToReg(l), b = ToReg(r);
   const int t = l.temp ? a : (r.temp ? b : Temp());
   Emit(o, t, a, b);
-  if (!wide && (o == Op::kShl || o == Op::kDivL)) Emit(Op::kTrunc, t, t, 32);
+  if (!wide && o == Op::kShl) Emit(Op::kTrunc, t, t, 32);
   if (!wide && o == Op::kShr) {
     // A 32-bit shift right works on the unsigned 32-bit pattern.
     const int m = Temp();
@@ -2503,9 +2512,12 @@ Ex Compiler::LoadPlace(const Place& p) {
     case Place::kUp:
       Emit(m ? Op::kGetUO : Op::kGetU, t, p.a, p.b);
       break;
-    case Place::kElem:
-      Emit(m ? Op::kGetEO : Op::kGetE, t, p.a, p.b);
+    case Place::kElem: {
+      static const Op get[3][2] = {
+          {Op::kGetE, Op::kGetEO}, {Op::kGetER, Op::kGetERO}, {Op::kGetEG, Op::kGetEGO}};
+      Emit(get[p.arr_src][m ? 1 : 0], t, p.a, p.b);
       break;
+    }
     case Place::kField:
       Emit(m ? Op::kGetFO : Op::kGetFO, t, p.a, p.b);
       break;
@@ -2533,9 +2545,12 @@ void Compiler::StorePlace(const Place& p, int reg) {
     case Place::kUp:
       Emit(m ? Op::kSetUO : Op::kSetU, reg, p.a, p.b);
       break;
-    case Place::kElem:
-      Emit(m ? Op::kSetEO : Op::kSetE, p.a, p.b, reg);
+    case Place::kElem: {
+      static const Op set[3][2] = {
+          {Op::kSetE, Op::kSetEO}, {Op::kSetER, Op::kSetERO}, {Op::kSetEG, Op::kSetEGO}};
+      Emit(set[p.arr_src][m ? 1 : 0], p.a, p.b, reg);
       break;
+    }
     case Place::kField:
       Emit(m ? Op::kSetFO : Op::kSetF, p.a, p.b, reg);
       break;
@@ -2578,9 +2593,11 @@ int Compiler::RefTo(const Place& p, const Token& at) {
     case Place::kUp:
       Emit(Op::kMkRefU, t, p.a, p.b);
       break;
-    case Place::kElem:
-      Emit(Op::kMkRefE, t, p.a, p.b);
+    case Place::kElem: {
+      static const Op mk[3] = {Op::kMkRefE, Op::kMkRefER, Op::kMkRefEG};
+      Emit(mk[p.arr_src], t, p.a, p.b);
       break;
+    }
     case Place::kField:
       Emit(Op::kMkRefF, t, p.a, p.b);
       break;
@@ -2781,7 +2798,12 @@ void Compiler::Selectors(Designator& d) {
         } else if (type->kind == TypeKind::kStaticArray || type->kind == TypeKind::kDynArray ||
                    type->kind == TypeKind::kOpenArray) {
           const bool ro = d.is_place && d.place.readonly;
-          const int arr = d.is_place ? ObjectReg(d.place) : ToReg(d.value);
+          // Arrays behind a reference or in a global are reached in place,
+          // without copying the array's handle first.
+          int src = 0;
+          if (d.is_place && d.place.kind == Place::kRef) src = 1;
+          if (d.is_place && d.place.kind == Place::kGlobal) src = 2;
+          const int arr = src ? d.place.a : (d.is_place ? ObjectReg(d.place) : ToReg(d.value));
           Ex idx = ParseExpr();
           int ireg;
           if (type->kind == TypeKind::kStaticArray) {
@@ -2808,6 +2830,7 @@ void Compiler::Selectors(Designator& d) {
           d.place.a = arr;
           d.place.b = ireg;
           d.place.readonly = ro;
+          d.place.arr_src = src;
         } else if (type->kind == TypeKind::kClass) {
           const MemberInfo* m = nullptr;
           for (const ClassInfo* c = type->cls; c && !m; c = c->parent)
@@ -2909,7 +2932,9 @@ void Compiler::CompileArgs(const std::vector<const Type*>& types,
                          (vt->bits == pty->bits && vt->is_unsigned == pty->is_unsigned)) &&
                         (vt->kind != TypeKind::kReal || vt->real_size == pty->real_size) &&
                         (vt->kind != TypeKind::kDynArray || Assignable(vt, pty)));
-      if (!same) Fail("Types of actual and formal var parameters must be identical", pt);
+      const bool open_ok = pty->kind == TypeKind::kOpenArray && Assignable(vt, pty);
+      if (!same && !open_ok)
+        Fail("Types of actual and formal var parameters must be identical", pt);
       const int r = RefTo(d.place, pt);
       if (r != slot) Emit(Op::kMovO, slot, r);
     } else if (pty->kind == TypeKind::kArrayOfConst) {

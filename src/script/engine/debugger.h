@@ -47,6 +47,7 @@ class Breakpoints {
     ++version_;
   }
   bool Empty() const { return lines_.empty(); }
+  void Touch() { ++version_; }
   // Changes with every edit, so a run knows when to refresh its line flags.
   std::size_t Version() const { return version_; }
 

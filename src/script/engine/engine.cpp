@@ -88,6 +88,8 @@ void Engine::SetMainFileName(const std::string& name) {
   const std::string next = name.empty() ? "Unnamed" : name;
   breakpoints_.Rename(main_file_, next);
   main_file_ = next;
+  breakpoints_.Touch();  // a run in progress re-reads the file names of its lines
+  control_.attention = true;
 }
 
 bool Engine::Compile() {
@@ -171,7 +173,7 @@ bool Engine::Execute() {
   control_.step = start_stepping_ ? RunControl::Step::kInto : RunControl::Step::kNone;
   control_.step_depth = 0;
   control_.state = start_stepping_ ? RunState::kStepping : RunState::kRunning;
-  control_.attention = false;
+  control_.attention = true;  // the first line looks at everything
   start_stepping_ = false;
   bool ok = false;
   {
@@ -268,6 +270,7 @@ void Engine::StepInto() {
   }
   control_.step = RunControl::Step::kInto;
   control_.state = RunState::kStepping;
+  control_.attention = true;
 }
 
 void Engine::StepOver() {
@@ -278,6 +281,7 @@ void Engine::StepOver() {
   control_.step = RunControl::Step::kOver;
   control_.step_depth = 0;  // the machine takes the current depth at its next line
   control_.state = RunState::kStepping;
+  control_.attention = true;
 }
 
 }  // namespace qm::script

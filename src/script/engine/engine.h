@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "script/engine/classes.h"
@@ -58,8 +59,9 @@ struct RunError {
   int proc = 0, pos = 0;  // routine number and byte-code position
 };
 
+// `file` stays valid for the run; copy it to keep it longer.
 struct LineEvent {
-  std::string file;
+  std::string_view file;
   int pos = 0, row = 0, col = 0;
 };
 
@@ -128,7 +130,10 @@ class Engine {
   bool HasBreakpoint(const std::string& file, int line) const {
     return breakpoints_.Has(file, line);
   }
-  void SetBreakpoint(const std::string& file, int line) { breakpoints_.Set(file, line); }
+  void SetBreakpoint(const std::string& file, int line) {
+    breakpoints_.Set(file, line);
+    control_.attention = true;
+  }
   void ClearBreakpoint(const std::string& file, int line) { breakpoints_.Clear(file, line); }
   void ClearBreakpoints() { breakpoints_.ClearAll(); }
 

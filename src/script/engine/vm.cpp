@@ -136,11 +136,14 @@ void Machine::SlowLine(int line) {
   if (rc.stop.load(std::memory_order_relaxed)) throw StopRun{};
   if (bp_version_ != engine_.breakpoints_.Version()) {
     bp_version_ = engine_.breakpoints_.Version();
+    events_.clear();
+    for (std::size_t i = 0; i < program_.lines.size(); ++i)
+      events_.push_back(EventFor(static_cast<int>(i)));
     bp_lines_.assign(program_.lines.size(), 0);
     if (!engine_.breakpoints_.Empty()) {
       for (std::size_t i = 0; i < program_.lines.size(); ++i) {
         const LineEvent ev = EventFor(static_cast<int>(i));
-        bp_lines_[i] = engine_.breakpoints_.Has(ev.file, ev.row) ? 1 : 0;
+        bp_lines_[i] = engine_.breakpoints_.Has(std::string(ev.file), ev.row) ? 1 : 0;
       }
     }
   }
@@ -162,8 +165,11 @@ void Machine::SlowLine(int line) {
     rc.state = RunState::kPaused;
   }
   rc.attention = rc.stop.load(std::memory_order_relaxed) || rc.pause_requested;
-  if ((new_row || pause) && engine_.on_line_info) engine_.on_line_info(EventFor(line));
-  if (hit && engine_.on_breakpoint) engine_.on_breakpoint(EventFor(line));
+  watch_rows_ = static_cast<bool>(engine_.on_line_info) || !engine_.breakpoints_.Empty() ||
+                rc.step != RunControl::Step::kNone;
+  if ((new_row || pause) && engine_.on_line_info)
+    engine_.on_line_info(events_[static_cast<std::size_t>(line)]);
+  if (hit && engine_.on_breakpoint) engine_.on_breakpoint(events_[static_cast<std::size_t>(line)]);
   while (rc.state == RunState::kPaused) {
     if (rc.stop.load(std::memory_order_relaxed)) throw StopRun{};
     if (!engine_.on_idle) {
@@ -238,11 +244,23 @@ void Machine::Loop() {
           QM_SYNC();
           engine_.on_line();
         }
-        const LineInfo& li = lines[static_cast<std::size_t>(in.a)];
-        if (li.row != last_row_ || li.file != last_file_ || rc.attention ||
-            rc.stop.load(std::memory_order_relaxed)) {
+        if (rc.attention || rc.stop.load(std::memory_order_relaxed)) [[unlikely]] {
           QM_SYNC();
           SlowLine(in.a);
+        } else if (watch_rows_) {
+          const LineInfo& li = lines[static_cast<std::size_t>(in.a)];
+          if (li.row != last_row_ || li.file != last_file_) {
+            QM_SYNC();
+            if (bp_lines_[static_cast<std::size_t>(in.a)] || rc.step != RunControl::Step::kNone) {
+              SlowLine(in.a);
+            } else {
+              // A new row with nothing to stop for: only the line report.
+              last_row_ = li.row;
+              last_file_ = li.file;
+              if (engine_.on_line_info)
+                engine_.on_line_info(events_[static_cast<std::size_t>(in.a)]);
+            }
+          }
         }
         break;
       }
@@ -340,14 +358,21 @@ void Machine::Loop() {
         CopyValue(*R[in.a].ref, R[in.b]);
         break;
       case Op::kGetE:
-      case Op::kGetEO: {
-        auto* arr = static_cast<ArrObj*>(R[in.b].o);
+      case Op::kGetEO:
+      case Op::kGetER:
+      case Op::kGetERO:
+      case Op::kGetEG:
+      case Op::kGetEGO: {
+        Obj* holder = in.op <= Op::kGetEO                             ? R[in.b].o
+                      : (in.op == Op::kGetER || in.op == Op::kGetERO) ? R[in.b].ref->o
+                                                                      : G[in.b].o;
+        auto* arr = static_cast<ArrObj*>(holder);
         const auto idx = static_cast<std::uint64_t>(R[in.c].i);
         if (!arr || idx >= arr->v.size()) [[unlikely]] {
           QM_SYNC();
           Throw("Index out of range (" + std::to_string(R[in.c].i) + ")");
         }
-        if (in.op == Op::kGetE) {
+        if (in.op == Op::kGetE || in.op == Op::kGetER || in.op == Op::kGetEG) {
           SetScalar(R[in.a], arr->v[idx].i);
         } else {
           Value tmp{{0}, 0};
@@ -358,17 +383,35 @@ void Machine::Loop() {
         break;
       }
       case Op::kSetE:
-      case Op::kSetEO: {
-        auto* arr = static_cast<ArrObj*>(R[in.a].o);
+      case Op::kSetEO:
+      case Op::kSetER:
+      case Op::kSetERO:
+      case Op::kSetEG:
+      case Op::kSetEGO: {
+        Obj* holder = in.op <= Op::kSetEO                             ? R[in.a].o
+                      : (in.op == Op::kSetER || in.op == Op::kSetERO) ? R[in.a].ref->o
+                                                                      : G[in.a].o;
+        auto* arr = static_cast<ArrObj*>(holder);
         const auto idx = static_cast<std::uint64_t>(R[in.b].i);
         if (!arr || idx >= arr->v.size()) [[unlikely]] {
           QM_SYNC();
           Throw("Index out of range (" + std::to_string(R[in.b].i) + ")");
         }
-        if (in.op == Op::kSetE)
+        if (in.op == Op::kSetE || in.op == Op::kSetER || in.op == Op::kSetEG)
           SetScalar(arr->v[idx], R[in.c].i);
         else
           CopyValue(arr->v[idx], R[in.c]);
+        break;
+      }
+      case Op::kMkRefER:
+      case Op::kMkRefEG: {
+        auto* arr = static_cast<ArrObj*>(in.op == Op::kMkRefER ? R[in.b].ref->o : G[in.b].o);
+        const auto idx = static_cast<std::uint64_t>(R[in.c].i);
+        if (!arr || idx >= arr->v.size()) {
+          QM_SYNC();
+          Throw("Index out of range (" + std::to_string(R[in.c].i) + ")");
+        }
+        MakeRef(R[in.a], &arr->v[idx], arr);
         break;
       }
       case Op::kGetF:
@@ -470,6 +513,26 @@ void Machine::Loop() {
         SetScalar(R[in.a], r);
         break;
       }
+      case Op::kDivI:
+      case Op::kModI: {
+        const auto a = static_cast<std::int32_t>(R[in.b].i),
+                   b = static_cast<std::int32_t>(R[in.c].i);
+        if (b == 0) [[unlikely]] {
+          QM_SYNC();
+          Throw("Division by zero");
+        }
+        std::int32_t r;
+        if (b == -1)
+          r = in.op == Op::kDivI ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(a))
+                                 : 0;
+        else
+          r = in.op == Op::kDivI ? a / b : a % b;
+        SetScalar(R[in.a], r);
+        break;
+      }
+      case Op::kModKI:
+        SetScalar(R[in.a], static_cast<std::int32_t>(R[in.b].i) % in.c);
+        break;
       case Op::kAddKI:
         SetScalar(R[in.a], Wrap32(R[in.b].i + in.c));
         break;

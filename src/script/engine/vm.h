@@ -61,8 +61,12 @@ class Machine {
   BuiltinContext builtin_ctx_;
   RunError error_;
   int last_row_ = -1, last_file_ = -1;
+  // Whether a new row matters (a line-info hook, breakpoints, stepping); when
+  // not, a line costs the hook call and a flag test.
+  bool watch_rows_ = true;
   std::size_t bp_version_ = static_cast<std::size_t>(-1);
   std::vector<char> bp_lines_;
+  std::vector<LineEvent> events_;  // per line table entry, rebuilt with bp_lines_
 };
 
 }  // namespace qm::script
