@@ -52,12 +52,15 @@ Tileset MakeTileset(int tiles) {
 TMap MakeLevel(int tiles) {
   TMap level("Bench");
   std::mt19937 random(42);
-  const std::uint8_t prop_effects[] = {0, 1, 5, 9, 10, 11, 15, 34, 38, 42, 43, 46, 47, 48, 24, 30, 55};
+  const std::uint8_t prop_effects[] = {0,  1,  5,  9,  10, 11, 15, 34, 38,
+                                       42, 43, 46, 47, 48, 24, 30, 55};
   const std::uint8_t rotations[] = {0, 0, 0, 45, 90, 135, 15, 22};
   auto tile = [&](bool floor) {
     int t = 1 + static_cast<int>(random() % static_cast<unsigned>(tiles - 1));
-    if (floor) t = (t / 4) * 4 + 1;       // floors are n % 4 == 1
-    else if (t % 4 == 1) t = t + 1 < tiles ? t + 1 : 2;
+    if (floor)
+      t = (t / 4) * 4 + 1;  // floors are n % 4 == 1
+    else if (t % 4 == 1)
+      t = t + 1 < tiles ? t + 1 : 2;
     return static_cast<std::uint16_t>(t);
   };
   for (int x = 1; x <= MapSize; ++x) {

@@ -53,12 +53,15 @@ Tileset MakeTileset(int tiles) {
 TMap MakeLevel(int tiles) {
   TMap level("Bench");
   std::mt19937 random(42);
-  const std::uint8_t prop_effects[] = {0, 1, 5, 9, 10, 11, 15, 34, 38, 42, 43, 46, 47, 48, 24, 30, 55};
+  const std::uint8_t prop_effects[] = {0,  1,  5,  9,  10, 11, 15, 34, 38,
+                                       42, 43, 46, 47, 48, 24, 30, 55};
   const std::uint8_t rotations[] = {0, 0, 0, 45, 90, 135, 15, 22};
   auto tile = [&](bool floor) {
     int t = 1 + static_cast<int>(random() % static_cast<unsigned>(tiles - 1));
-    if (floor) t = (t / 4) * 4 + 1;       // floors are n % 4 == 1
-    else if (t % 4 == 1) t = t + 1 < tiles ? t + 1 : 2;
+    if (floor)
+      t = (t / 4) * 4 + 1;  // floors are n % 4 == 1
+    else if (t % 4 == 1)
+      t = t + 1 < tiles ? t + 1 : 2;
     return static_cast<std::uint16_t>(t);
   };
   for (int x = 1; x <= MapSize; ++x) {
@@ -98,8 +101,8 @@ void BM_RenderLevel(benchmark::State& state) {
   RenderLevel(level, tileset, size, &cache);
   for (auto _ : state) RenderLevel(level, tileset, size, &cache);
   state.counters["cache MiB"] = static_cast<double>(cache.Bytes()) / (1 << 20);
-  state.counters["cells/s"] =
-      benchmark::Counter(static_cast<double>(MapSize * MapSize), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["cells/s"] = benchmark::Counter(static_cast<double>(MapSize * MapSize),
+                                                 benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_RenderLevel)->Arg(32)->Arg(8)->Arg(96)->Unit(benchmark::kMillisecond);
 
@@ -133,11 +136,13 @@ void BM_LoadTileset(benchmark::State& state) {
     WriteTileset(tiles, file);
     file.Commit();
   }
-  state.counters["file MiB"] = static_cast<double>(fs::file_size(dir / "Tilesets" / "bench.qts")) / (1 << 20);
+  state.counters["file MiB"] =
+      static_cast<double>(fs::file_size(dir / "Tilesets" / "bench.qts")) / (1 << 20);
   NoDialogs dialogs;
   for (auto _ : state) {
     Tileset tileset;
-    if (!LoadTileset(tileset, "bench.qts", dir.string(), dialogs)) state.SkipWithError("not loaded");
+    if (!LoadTileset(tileset, "bench.qts", dir.string(), dialogs))
+      state.SkipWithError("not loaded");
     benchmark::DoNotOptimize(tileset.TileCount());
   }
   fs::remove_all(dir);

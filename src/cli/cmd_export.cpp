@@ -88,9 +88,10 @@ int RunExport(const std::vector<std::string>& raw) {
   const LoadedMap map = LoadMapFile(map_path, NewMapHeader(32));
   const int level_count = static_cast<int>(map.levels.size());
   const int level = static_cast<int>(args.IntValue("level", 0, 0, level_count - 1));
-  const int cell_size = static_cast<int>(args.IntValue(
-      "cell-size", NearestCellSize(map.header.CellSize()), 1, kMaxExportCellSize));
-  const ExportRegion region = args.Value("region") ? ParseRegion(*args.Value("region")) : kWholeLevel;
+  const int cell_size = static_cast<int>(
+      args.IntValue("cell-size", NearestCellSize(map.header.CellSize()), 1, kMaxExportCellSize));
+  const ExportRegion region =
+      args.Value("region") ? ParseRegion(*args.Value("region")) : kWholeLevel;
 
   const std::string tileset_name = args.Value("tileset").value_or("default.qts");
   const std::string program_directory = ProgramDirectory();

@@ -45,7 +45,8 @@ class BandRenderer {
         tileset_(tileset),
         region_(region),
         size_(cell_size),
-        stride_(3 * static_cast<std::size_t>(region.Columns()) * static_cast<std::size_t>(cell_size)),
+        stride_(3 * static_cast<std::size_t>(region.Columns()) *
+                static_cast<std::size_t>(cell_size)),
         cell_(cell_size, cell_size) {}
 
   int Width() const { return region_.Columns() * size_; }
@@ -155,9 +156,12 @@ PictureFormat RequirePictureFormat(const std::string& path) {
 
 std::string ExtensionForFilterIndex(int filter_index) {
   switch (filter_index) {
-    case 1: return ".bmp";
-    case 3: return ".png";
-    default: return ".jpg";
+    case 1:
+      return ".bmp";
+    case 3:
+      return ".png";
+    default:
+      return ".jpg";
   }
 }
 

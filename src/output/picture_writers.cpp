@@ -10,8 +10,8 @@
 #include <vector>
 
 // jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include "common/errors.h"
 
@@ -267,9 +267,9 @@ class BmpWriter : public PictureWriter {
     Put32(header + 14, 40);  // BITMAPINFOHEADER
     Put32(header + 18, static_cast<std::uint32_t>(width));
     Put32(header + 22, static_cast<std::uint32_t>(height));  // positive: bottom-up
-    Put16(header + 26, 1);                                    // planes
-    Put16(header + 28, 24);                                   // bits per pixel
-    Put32(header + 30, 0);                                    // BI_RGB, uncompressed
+    Put16(header + 26, 1);                                   // planes
+    Put16(header + 28, 24);                                  // bits per pixel
+    Put32(header + 30, 0);                                   // BI_RGB, uncompressed
     Put32(header + 34, static_cast<std::uint32_t>(image_bytes));
     Put32(header + 38, 2835);  // 72 dpi
     Put32(header + 42, 2835);

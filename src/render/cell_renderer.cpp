@@ -124,7 +124,9 @@ CellBuffer::CellBuffer(int width, int height)
       height_(std::max(height, 0)),
       pixels_(3 * static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 255) {}
 
-void CellBuffer::Reset() { std::fill(pixels_.begin(), pixels_.end(), std::uint8_t{255}); }
+void CellBuffer::Reset() {
+  std::fill(pixels_.begin(), pixels_.end(), std::uint8_t{255});
+}
 
 EffectPlacement EffectDestinations(int effect, int width, int height) {
   const int w = width;
@@ -135,27 +137,48 @@ EffectPlacement EffectDestinations(int effect, int width, int height) {
   auto two = [](PixelRect a, PixelRect b) { return EffectPlacement{2, {a, b}}; };
   auto three = [](PixelRect a, PixelRect b, PixelRect c) { return EffectPlacement{3, {a, b, c}}; };
   switch (effect) {
-    case EffectPositionUpperLeft: return one(ul);
-    case EffectPositionUpperCenter: return one({q, 0, q + h, h});
-    case EffectPositionUpperRight: return one(ur);
-    case EffectPositionCenterLeft: return one({0, q, h, q + h});
-    case EffectPositionCenter: return one({q, q, q + h, q + h});
-    case EffectPositionCenterRight: return one({h, q, w, q + h});
-    case EffectPositionLowerLeft: return one(ll);
-    case EffectPositionLowerCenter: return one({q, h, q + h, w});
-    case EffectPositionLowerRight: return one(lr);
-    case EffectTiledFull: return EffectPlacement{4, {ul, ur, ll, lr}};
-    case EffectTiledHorizontalUpper: return two(ul, ur);
-    case EffectTiledHorizontalLower: return two(ll, lr);
-    case EffectTiledVerticalLeft: return two(ul, ll);
-    case EffectTiledVerticalRight: return two(ur, lr);
-    case EffectTiledUpperLeftDiagonal: return three(ul, ur, ll);
-    case EffectTiledUpperRightDiagonal: return three(ul, ur, lr);
-    case EffectTiledLowerRightDiagonal: return three(ur, ll, lr);
-    case EffectTiledLowerLeftDiagonal: return three(ul, ll, lr);
-    case EffectTiledHorizontalCenter: return two({0, q, h, q + h}, {h, q, w, q + h});
-    case EffectTiledVerticalCenter: return two({q, 0, q + h, h}, {q, h, q + h, w});
-    default: return one({0, 0, width, height});
+    case EffectPositionUpperLeft:
+      return one(ul);
+    case EffectPositionUpperCenter:
+      return one({q, 0, q + h, h});
+    case EffectPositionUpperRight:
+      return one(ur);
+    case EffectPositionCenterLeft:
+      return one({0, q, h, q + h});
+    case EffectPositionCenter:
+      return one({q, q, q + h, q + h});
+    case EffectPositionCenterRight:
+      return one({h, q, w, q + h});
+    case EffectPositionLowerLeft:
+      return one(ll);
+    case EffectPositionLowerCenter:
+      return one({q, h, q + h, w});
+    case EffectPositionLowerRight:
+      return one(lr);
+    case EffectTiledFull:
+      return EffectPlacement{4, {ul, ur, ll, lr}};
+    case EffectTiledHorizontalUpper:
+      return two(ul, ur);
+    case EffectTiledHorizontalLower:
+      return two(ll, lr);
+    case EffectTiledVerticalLeft:
+      return two(ul, ll);
+    case EffectTiledVerticalRight:
+      return two(ur, lr);
+    case EffectTiledUpperLeftDiagonal:
+      return three(ul, ur, ll);
+    case EffectTiledUpperRightDiagonal:
+      return three(ul, ur, lr);
+    case EffectTiledLowerRightDiagonal:
+      return three(ur, ll, lr);
+    case EffectTiledLowerLeftDiagonal:
+      return three(ul, ll, lr);
+    case EffectTiledHorizontalCenter:
+      return two({0, q, h, q + h}, {h, q, w, q + h});
+    case EffectTiledVerticalCenter:
+      return two({q, 0, q + h, h}, {q, h, q + h, w});
+    default:
+      return one({0, 0, width, height});
   }
 }
 
@@ -337,8 +360,8 @@ void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, CellBuf
       const PixelRect rect = layer.placement.rects[static_cast<std::size_t>(r)];
       if (rect.Width() <= 0 || rect.Height() <= 0) continue;
       if (rect.Width() * rect.Height() <= RenderCache::kScaledMaxPixels) {
-        const RenderCache::Scaled scaled =
-            work.GetScaled(tileset, t, slot.TileEffect, slot.TileRotation, rect.Width(), rect.Height());
+        const RenderCache::Scaled scaled = work.GetScaled(
+            tileset, t, slot.TileEffect, slot.TileRotation, rect.Width(), rect.Height());
         layer.scaled[static_cast<std::size_t>(r)] = scaled.pixels;
         layer.spans[static_cast<std::size_t>(r)] = scaled.spans;
         drawn = drawn || scaled.pixels != nullptr;

@@ -186,9 +186,10 @@ void DrawRgbaAt(const std::uint8_t* rgba, PixelRect dest, RgbView target,
       opaque = span[2] != 0;
     }
     if (from >= to) continue;
-    const std::uint8_t* src =
-        rgba + 4 * (static_cast<std::size_t>(y - dest.top) * w + static_cast<std::size_t>(from - dest.left));
-    std::uint8_t* out = target.data + static_cast<std::size_t>(y) * target.stride + 3 * static_cast<std::size_t>(from);
+    const std::uint8_t* src = rgba + 4 * (static_cast<std::size_t>(y - dest.top) * w +
+                                          static_cast<std::size_t>(from - dest.left));
+    std::uint8_t* out = target.data + static_cast<std::size_t>(y) * target.stride +
+                        3 * static_cast<std::size_t>(from);
     const int n = to - from;
     if (opaque) {
       for (int i = 0; i < n; ++i) {

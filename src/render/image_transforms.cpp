@@ -54,7 +54,8 @@ std::optional<PngImage> CropImage(const PngImage& source, PixelRect rect) {
 }
 
 ImageSize RotatedSize(int width, int height, double degrees) {
-  const long double theta = static_cast<long double>(degrees) * 2 * std::numbers::pi_v<long double> / 360;
+  const long double theta =
+      static_cast<long double>(degrees) * 2 * std::numbers::pi_v<long double> / 360;
   const double c = static_cast<double>(std::fabs(std::cos(theta)));
   const double s = static_cast<double>(std::fabs(std::sin(theta)));
   const double w = width;

@@ -28,7 +28,9 @@ struct ImageSize {
 
 // high if v > high, else low if v < low, else v: the upper bound wins when the
 // bounds are crossed.
-constexpr int Clamp(int v, int low, int high) { return v > high ? high : (v < low ? low : v); }
+constexpr int Clamp(int v, int low, int high) {
+  return v > high ? high : (v < low ? low : v);
+}
 constexpr std::uint8_t ClampByte(int v) {
   return static_cast<std::uint8_t>(v > 255 ? 255 : (v < 0 ? 0 : v));
 }

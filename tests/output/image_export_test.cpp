@@ -43,13 +43,20 @@ TEST(ExportNames, ExtensionDecidesTheFormatInAnyCase) {
   struct Case {
     const char* name;
     std::optional<PictureFormat> format;
-  } cases[] = {{"map.bmp", PictureFormat::Bmp},     {"MAP.BMP", PictureFormat::Bmp},
-               {"a.jpg", PictureFormat::Jpeg},      {"a.JpG", PictureFormat::Jpeg},
-               {"a.JPEG", PictureFormat::Jpeg},     {"a.jpeg", PictureFormat::Jpeg},
-               {"x/y.png", PictureFormat::Png},     {"a.PNG", PictureFormat::Png},
-               {"a.gif", std::nullopt},             {"a.", std::nullopt},
-               {"a", std::nullopt},                 {"dir.png/a", std::nullopt},
-               {"a.png.txt", std::nullopt},         {"a.jp", std::nullopt}};
+  } cases[] = {{"map.bmp", PictureFormat::Bmp},
+               {"MAP.BMP", PictureFormat::Bmp},
+               {"a.jpg", PictureFormat::Jpeg},
+               {"a.JpG", PictureFormat::Jpeg},
+               {"a.JPEG", PictureFormat::Jpeg},
+               {"a.jpeg", PictureFormat::Jpeg},
+               {"x/y.png", PictureFormat::Png},
+               {"a.PNG", PictureFormat::Png},
+               {"a.gif", std::nullopt},
+               {"a.", std::nullopt},
+               {"a", std::nullopt},
+               {"dir.png/a", std::nullopt},
+               {"a.png.txt", std::nullopt},
+               {"a.jp", std::nullopt}};
   for (const Case& c : cases) EXPECT_EQ(PictureFormatFor(c.name), c.format) << c.name;
 }
 
@@ -88,7 +95,8 @@ TEST(ExportNames, DialogNamesAndQuarterFiles) {
   const auto typed = QuarterFiles("/m/cave.png", 1);
   const auto untyped = QuarterFiles("/m/cave", 2);
   const char* letters = "ABCD";
-  const ExportRegion regions[] = {{1, 1, 36, 36}, {37, 1, 72, 36}, {1, 37, 36, 72}, {37, 37, 72, 72}};
+  const ExportRegion regions[] = {
+      {1, 1, 36, 36}, {37, 1, 72, 36}, {1, 37, 36, 72}, {37, 37, 72, 72}};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(typed[i].file_name, std::string("/m/cave") + letters[i] + ".png");
     EXPECT_EQ(untyped[i].file_name, std::string("/m/cave") + letters[i] + ".jpg");
@@ -116,7 +124,8 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 }
 
 std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) |
+         (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
 ExportPicture ReadBmp(const std::string& path) {
@@ -125,15 +134,16 @@ ExportPicture ReadBmp(const std::string& path) {
   EXPECT_EQ(b[0], 'B');
   EXPECT_EQ(b[1], 'M');
   EXPECT_EQ(Le32(b, 2), b.size());
-  EXPECT_EQ(b[28], 24);           // bits per pixel
-  EXPECT_EQ(Le32(b, 30), 0u);     // uncompressed
+  EXPECT_EQ(b[28], 24);        // bits per pixel
+  EXPECT_EQ(Le32(b, 30), 0u);  // uncompressed
   const int width = static_cast<int>(Le32(b, 18));
   const int height = static_cast<int>(Le32(b, 22));  // positive: bottom row first
   const std::size_t stride = (3 * static_cast<std::size_t>(width) + 3) & ~std::size_t{3};
   EXPECT_EQ(b.size(), Le32(b, 10) + stride * static_cast<std::size_t>(height));
   ExportPicture out{width, height, std::vector<std::uint8_t>(3 * width * height)};
   for (int y = 0; y < height; ++y) {
-    const std::uint8_t* row = b.data() + Le32(b, 10) + stride * static_cast<std::size_t>(height - 1 - y);
+    const std::uint8_t* row =
+        b.data() + Le32(b, 10) + stride * static_cast<std::size_t>(height - 1 - y);
     for (int x = 0; x < width; ++x) {
       std::uint8_t* p = out.pixels.data() + 3 * (static_cast<std::size_t>(y) * width + x);
       p[0] = row[3 * x + 2];
@@ -160,7 +170,8 @@ ExportPicture ReadJpeg(const std::string& path, bool* progressive) {
   ExportPicture out{static_cast<int>(info.output_width), static_cast<int>(info.output_height), {}};
   out.pixels.resize(3 * static_cast<std::size_t>(out.width) * out.height);
   while (info.output_scanline < info.output_height) {
-    JSAMPROW row = out.pixels.data() + 3 * static_cast<std::size_t>(out.width) * info.output_scanline;
+    JSAMPROW row =
+        out.pixels.data() + 3 * static_cast<std::size_t>(out.width) * info.output_scanline;
     jpeg_read_scanlines(&info, &row, 1);
   }
   jpeg_finish_decompress(&info);
@@ -221,11 +232,13 @@ class ImageExportTest : public ::testing::Test {
 
 double MeanError(const ExportPicture& got, const ExportPicture& want) {
   double total = 0;
-  for (std::size_t i = 0; i < got.pixels.size(); ++i) total += std::abs(got.pixels[i] - want.pixels[i]);
+  for (std::size_t i = 0; i < got.pixels.size(); ++i)
+    total += std::abs(got.pixels[i] - want.pixels[i]);
   return total / static_cast<double>(got.pixels.size());
 }
 
-void ExpectSamePicture(const ExportPicture& got, const ExportPicture& want, const std::string& what) {
+void ExpectSamePicture(const ExportPicture& got, const ExportPicture& want,
+                       const std::string& what) {
   ASSERT_EQ(got.width, want.width) << what;
   ASSERT_EQ(got.height, want.height) << what;
   EXPECT_TRUE(got.pixels == want.pixels) << what << ": mean error " << MeanError(got, want);
@@ -329,9 +342,11 @@ TEST_F(ImageExportTest, ProgressCountsBands) {
 
 TEST_F(ImageExportTest, BadArgumentsAndUnwritableFilesFailWithoutAFile) {
   for (int s : {0, -3, kMaxExportCellSize + 1}) {
-    EXPECT_THROW(ExportRegionImage(Path("bad.png"), level_, tileset_, kWholeLevel, s), UserError) << s;
+    EXPECT_THROW(ExportRegionImage(Path("bad.png"), level_, tileset_, kWholeLevel, s), UserError)
+        << s;
   }
-  for (ExportRegion r : {ExportRegion{0, 1, 5, 5}, ExportRegion{1, 1, 73, 5}, ExportRegion{5, 5, 4, 5}}) {
+  for (ExportRegion r :
+       {ExportRegion{0, 1, 5, 5}, ExportRegion{1, 1, 73, 5}, ExportRegion{5, 5, 4, 5}}) {
     EXPECT_THROW(ExportRegionImage(Path("bad.png"), level_, tileset_, r, 8), UserError);
   }
   EXPECT_FALSE(fs::exists(Path("bad.png")));

@@ -75,9 +75,11 @@ class CellRendererTest : public ::testing::Test {
 
 TEST_F(CellRendererTest, EmptyCellStaysWhite) {
   AddTile(tileset_, SolidTile(32, 32, kRed));
-  ExpectPainted(RenderOnly(32), [](int, int) { return false; }, "empty cell");
+  ExpectPainted(
+      RenderOnly(32), [](int, int) { return false; }, "empty cell");
   // Tile 0 is never drawn, even when the tileset has an image for it.
-  ExpectPainted(Render(32, 0, 0), [](int, int) { return false; }, "tile 0");
+  ExpectPainted(
+      Render(32, 0, 0), [](int, int) { return false; }, "tile 0");
 }
 
 TEST_F(CellRendererTest, CoordinatesOutsideTheLevelDrawNothing) {
@@ -159,12 +161,9 @@ TEST_F(CellRendererTest, PlacementsDrawWhereTheirRectanglesAre) {
     int effect;
     int w;
     std::vector<PixelRect> rects;
-  } cases[] = {{10, 32, {{0, 0, 32, 32}}},
-               {5, 32, {{8, 8, 24, 24}}},
-               {47, 32, {{0, 8, 32, 24}}},
-               {5, 33, {{8, 8, 24, 24}}},
-               {3, 33, {{16, 0, 33, 16}}},
-               {15, 8, {{0, 0, 8, 4}, {0, 4, 4, 8}}},
+  } cases[] = {{10, 32, {{0, 0, 32, 32}}}, {5, 32, {{8, 8, 24, 24}}},
+               {47, 32, {{0, 8, 32, 24}}}, {5, 33, {{8, 8, 24, 24}}},
+               {3, 33, {{16, 0, 33, 16}}}, {15, 8, {{0, 0, 8, 4}, {0, 4, 4, 8}}},
                {48, 8, {{2, 0, 6, 8}}}};
   for (const Case& c : cases) {
     ExpectPainted(Render(c.w, 1, c.effect), InRects(c.rects),
@@ -212,21 +211,36 @@ bool ExpectedKept(int code, int n, int r, int c) {
   const int t = n / 3;
   auto band = [&](int i) { return i >= t + 1 && i <= n - 2 - t; };
   switch (code) {
-    case 19: return r + c <= n - 1;
-    case 20: return r + c >= n;
-    case 21: return r > c;
-    case 22: return c > r;
-    case 23: return band(r) || band(c);
-    case 24: return band(r);
-    case 25: return band(c);
-    case 26: return band(r) || (band(c) && r <= t);
-    case 27: return band(r) || (band(c) && r >= n - 1 - t);
-    case 28: return band(c) || (band(r) && c <= t);
-    case 29: return band(c) || (band(r) && c >= n - 1 - t);
-    case 30: return (band(c) && r <= n - 2 - t) || (band(r) && c <= n - 2 - t);
-    case 31: return (band(c) && r <= n - 2 - t) || (band(r) && c >= t + 1);
-    case 32: return (band(c) && r >= t + 1) || (band(r) && c <= n - 2 - t);
-    case 33: return (band(c) && r >= t + 1) || (band(r) && c >= t + 1);
+    case 19:
+      return r + c <= n - 1;
+    case 20:
+      return r + c >= n;
+    case 21:
+      return r > c;
+    case 22:
+      return c > r;
+    case 23:
+      return band(r) || band(c);
+    case 24:
+      return band(r);
+    case 25:
+      return band(c);
+    case 26:
+      return band(r) || (band(c) && r <= t);
+    case 27:
+      return band(r) || (band(c) && r >= n - 1 - t);
+    case 28:
+      return band(c) || (band(r) && c <= t);
+    case 29:
+      return band(c) || (band(r) && c >= n - 1 - t);
+    case 30:
+      return (band(c) && r <= n - 2 - t) || (band(r) && c <= n - 2 - t);
+    case 31:
+      return (band(c) && r <= n - 2 - t) || (band(r) && c >= t + 1);
+    case 32:
+      return (band(c) && r >= t + 1) || (band(r) && c <= n - 2 - t);
+    case 33:
+      return (band(c) && r >= t + 1) || (band(r) && c >= t + 1);
   }
   return true;
 }
@@ -340,17 +354,20 @@ TEST_F(CellRendererTest, MasksThroughTheRenderer) {
   AddTile(tileset_, SolidTile(32, 32, kRed));
   AddTile(tileset_, SolidTile(12, 12, kBlue, 255, PngColorType::RGB));  // given alpha first
   for (int code : {19, 23, 24, 30, 33}) {
-    ExpectPainted(Render(32, 1, code), [&](int x, int y) { return ExpectedKept(code, 32, y, x); },
-                  "32 px mask " + std::to_string(code));
+    ExpectPainted(
+        Render(32, 1, code), [&](int x, int y) { return ExpectedKept(code, 32, y, x); },
+        "32 px mask " + std::to_string(code));
   }
   // A 12 x 12 RGB tile drawn at 12 pixels, one layer per half: 19 and 20 cover
   // the cell, 21 and 22 leave the 12 pixels of the main diagonal white.
   level_.SetSlot(1, 1, 0, {2, 0, 19});
   level_.SetSlot(1, 1, 1, {2, 0, 20});
-  ExpectPainted(RenderOnly(12), [](int, int) { return true; }, "19 + 20");
+  ExpectPainted(
+      RenderOnly(12), [](int, int) { return true; }, "19 + 20");
   level_.SetSlot(1, 1, 0, {2, 0, 21});
   level_.SetSlot(1, 1, 1, {2, 0, 22});
-  ExpectPainted(RenderOnly(12), [](int x, int y) { return x != y; }, "21 + 22");
+  ExpectPainted(
+      RenderOnly(12), [](int x, int y) { return x != y; }, "21 + 22");
 }
 
 TEST_F(CellRendererTest, ShadedSectionDrawsTranslucentBlackEdges) {
@@ -359,7 +376,7 @@ TEST_F(CellRendererTest, ShadedSectionDrawsTranslucentBlackEdges) {
   // Black at alpha 32 over white: 255 * 223 / 255.
   const Rgb shade{223, 223, 223};
   for (int x = 0; x < 32; ++x) {
-    const Rgb expected = (x >= 11 && x <= 20)                       ? kRed
+    const Rgb expected = (x >= 11 && x <= 20)                        ? kRed
                          : (x == 9 || x == 10 || x == 21 || x == 22) ? shade
                                                                      : kWhite;
     EXPECT_EQ(At(b, x, 5), expected) << x;
@@ -408,14 +425,18 @@ TEST_F(CellRendererTest, ZoomOnTilesThatCannotBeCutDrawsNothing) {
   AddTile(tileset_, SolidTile(32, 16, kRed));  // less high than wide
   AddTile(tileset_, SolidTile(16, 32, kRed));  // higher than wide: fine
   for (int code = 43; code <= 46; ++code) {
-    ExpectPainted(Render(16, 1, code), [](int, int) { return false; }, "grey zoom");
+    ExpectPainted(
+        Render(16, 1, code), [](int, int) { return false; }, "grey zoom");
     // The lower quarters of a wide tile reach below it; the upper ones fit.
     const bool lower = code >= 45;
-    ExpectPainted(Render(16, 2, code), [lower](int, int) { return !lower; }, "wide zoom");
-    ExpectPainted(Render(16, 3, code), [](int, int) { return true; }, "tall zoom");
+    ExpectPainted(
+        Render(16, 2, code), [lower](int, int) { return !lower; }, "wide zoom");
+    ExpectPainted(
+        Render(16, 3, code), [](int, int) { return true; }, "tall zoom");
   }
   // The plain code still draws the grey tile.
-  ExpectPainted(Render(16, 1, 0), [](int, int) { return true; }, "grey plain");
+  ExpectPainted(
+      Render(16, 1, 0), [](int, int) { return true; }, "grey plain");
 }
 
 TEST_F(CellRendererTest, HiddenTilesFollowShowHidden) {
@@ -444,13 +465,15 @@ TEST_F(CellRendererTest, LayersDrawInOrderAndHiddenLayersNotAtAll) {
   b = RenderOnly(16);
   EXPECT_EQ(At(b, 8, 8), kRed);
   level_.SetLayerVisible(2, false);
-  ExpectPainted(RenderOnly(16), [](int, int) { return false; }, "both layers hidden");
+  ExpectPainted(
+      RenderOnly(16), [](int, int) { return false; }, "both layers hidden");
 }
 
 TEST_F(CellRendererTest, TilesAndBackgroundPastTheTileCountAreSkipped) {
   AddTile(tileset_, SolidTile(16, 16, kRed));
   level_.SetBackgroundTile(2);
-  ExpectPainted(Render(16, 5, 0), [](int, int) { return false; }, "past the count");
+  ExpectPainted(
+      Render(16, 5, 0), [](int, int) { return false; }, "past the count");
   level_.SetBackgroundTile(1);
   EXPECT_EQ(At(Render(16, 5, 0), 3, 3), kRed);
 }
@@ -495,8 +518,9 @@ TEST_F(CellRendererTest, RotationsTurnTheTileClockwise) {
 TEST_F(CellRendererTest, MasksTurnWithTheTile) {
   AddTile(tileset_, SolidTile(32, 32, kRed));
   // The horizontal band turned by 90 degrees is the vertical band.
-  ExpectPainted(Render(32, 1, EffectMaskHorizontalSection, 45),
-                [](int x, int) { return x >= 11 && x <= 20; }, "turned band");
+  ExpectPainted(
+      Render(32, 1, EffectMaskHorizontalSection, 45), [](int x, int) { return x >= 11 && x <= 20; },
+      "turned band");
 }
 
 TEST_F(CellRendererTest, RotatedGreyTileFailsWithTheFormatError) {
@@ -604,8 +628,8 @@ TEST(RenderCacheTest, ScaledCopiesMatchDrawingTheWorkImage) {
           DrawRgbaAt(scaled.pixels, {0, 0, w, h}, b.View());
           for (int y = 0; y < h; ++y) {
             ASSERT_EQ(std::memcmp(a.Row(y), b.Row(y), a.Stride()), 0)
-                << "tile " << tile << " effect " << effect << " rotation " << rotation << " "
-                << w << "x" << h;
+                << "tile " << tile << " effect " << effect << " rotation " << rotation << " " << w
+                << "x" << h;
           }
         }
       }

@@ -14,10 +14,15 @@ using test::SolidTile;
 TEST(NumericHelpers, ClampTestsTheUpperBoundFirst) {
   struct Case {
     int v, low, high, expected;
-  } cases[] = {{5, 0, 10, 5}, {-1, 0, 10, 0}, {11, 0, 10, 10}, {0, 0, 0, 0},
+  } cases[] = {{5, 0, 10, 5},
+               {-1, 0, 10, 0},
+               {11, 0, 10, 10},
+               {0, 0, 0, 0},
                // Crossed bounds: the upper one wins for a large value, the lower
                // one for a small value.
-               {7, 5, 3, 3}, {4, 5, 3, 3}, {2, 5, 3, 5}};
+               {7, 5, 3, 3},
+               {4, 5, 3, 3},
+               {2, 5, 3, 5}};
   for (const Case& c : cases) {
     EXPECT_EQ(Clamp(c.v, c.low, c.high), c.expected) << c.v << " in " << c.low << ".." << c.high;
   }
@@ -57,7 +62,8 @@ TEST(CropImage, LowerRightQuarterKeepsColourAndAlpha) {
 }
 
 TEST(CropImage, RgbSourceGivesRgb) {
-  const std::optional<PngImage> part = CropImage(PatternTile(10, 6, PngColorType::RGB), {2, 1, 5, 6});
+  const std::optional<PngImage> part =
+      CropImage(PatternTile(10, 6, PngColorType::RGB), {2, 1, 5, 6});
   ASSERT_TRUE(part);
   EXPECT_EQ(part->ColorType(), PngColorType::RGB);
   EXPECT_EQ(part->Width(), 3);
@@ -68,8 +74,8 @@ TEST(CropImage, RgbSourceGivesRgb) {
 
 TEST(CropImage, UnusableRectanglesAndTypesGiveNoImage) {
   const PngImage rgba = PatternTile(32, 32);
-  const PixelRect bad[] = {{0, 0, 0, 0},    {16, 0, 33, 16}, {0, 0, 32, 33}, {-1, 0, 8, 8},
-                           {0, -1, 8, 8},   {8, 8, 4, 16},   {8, 8, 16, 8}};
+  const PixelRect bad[] = {{0, 0, 0, 0},  {16, 0, 33, 16}, {0, 0, 32, 33}, {-1, 0, 8, 8},
+                           {0, -1, 8, 8}, {8, 8, 4, 16},   {8, 8, 16, 8}};
   for (const PixelRect& r : bad) {
     EXPECT_FALSE(CropImage(rgba, r)) << r.left << "," << r.top << "," << r.right << "," << r.bottom;
   }
@@ -84,13 +90,21 @@ TEST(RotatedSize, BoundingBoxes) {
     int w, h;
     double degrees;
     ImageSize expected;
-  } cases[] = {{32, 32, 0, {32, 32}},   {32, 32, 90, {32, 32}},  {32, 32, 180, {32, 32}},
-               {32, 32, 360, {32, 32}}, {32, 32, 270, {32, 32}}, {32, 32, 45, {46, 46}},
-               {40, 20, 90, {20, 40}},  {40, 20, 270, {20, 40}}, {40, 20, 180, {40, 20}},
+  } cases[] = {{32, 32, 0, {32, 32}},
+               {32, 32, 90, {32, 32}},
+               {32, 32, 180, {32, 32}},
+               {32, 32, 360, {32, 32}},
+               {32, 32, 270, {32, 32}},
+               {32, 32, 45, {46, 46}},
+               {40, 20, 90, {20, 40}},
+               {40, 20, 270, {20, 40}},
+               {40, 20, 180, {40, 20}},
                // 64 cos 30 + 64 sin 30 = 87.4
-               {64, 64, 30, {88, 88}},  {33, 17, 90, {17, 33}}};
+               {64, 64, 30, {88, 88}},
+               {33, 17, 90, {17, 33}}};
   for (const Case& c : cases) {
-    EXPECT_EQ(RotatedSize(c.w, c.h, c.degrees), c.expected) << c.w << "x" << c.h << " at " << c.degrees;
+    EXPECT_EQ(RotatedSize(c.w, c.h, c.degrees), c.expected)
+        << c.w << "x" << c.h << " at " << c.degrees;
   }
 }
 
@@ -185,7 +199,8 @@ TEST(RotateImage, ThirtyDegreesInterpolatesBetweenNeighbours) {
 
 TEST(RotateImage, OtherColourTypesAreRefusedAndKept) {
   for (PngColorType type : {PngColorType::Grey, PngColorType::GreyAlpha, PngColorType::Palette}) {
-    PngImage image = SolidTile(8, 4, {90, 0, 0}, 255, type == PngColorType::Palette ? PngColorType::Grey : type);
+    PngImage image =
+        SolidTile(8, 4, {90, 0, 0}, 255, type == PngColorType::Palette ? PngColorType::Grey : type);
     if (type == PngColorType::Palette) image = PngImage::Blank(PngColorType::Palette, 8, 4);
     try {
       RotateImage(image, 90);
@@ -220,7 +235,8 @@ TEST(RotatedSampler, GivesRotateImagesPixels) {
           std::uint8_t rgb_bytes[3];
           std::uint8_t alpha = 0;
           sampler.Sample(x, y, rgb_bytes, alpha);
-          ASSERT_EQ(std::memcmp(rgb_bytes, full.Row(y) + 3 * x, 3), 0) << degrees << " " << x << "," << y;
+          ASSERT_EQ(std::memcmp(rgb_bytes, full.Row(y) + 3 * x, 3), 0)
+              << degrees << " " << x << "," << y;
           if (full.HasAlpha()) {
             ASSERT_EQ(alpha, full.AlphaRow(y)[x]) << degrees;
           }

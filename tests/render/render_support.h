@@ -15,7 +15,6 @@ struct Rgb {
   bool operator==(const Rgb&) const = default;
 };
 
-
 // A width x height tile of one colour and alpha (grey types take colour.r).
 inline PngImage SolidTile(int width, int height, Rgb colour, std::uint8_t alpha = 255,
                           PngColorType type = PngColorType::RGBA) {
