@@ -18,6 +18,8 @@ const std::vector<Subcommand>& Subcommands();
 int RunInfo(const std::vector<std::string>& args);
 int RunResave(const std::vector<std::string>& args);
 int RunScript(const std::vector<std::string>& args);
+int RunMapletsInfo(const std::vector<std::string>& args);
+int RunRandom(const std::vector<std::string>& args);
 int RunTilesetPack(const std::vector<std::string>& args);
 int RunTilesetUnpack(const std::vector<std::string>& args);
 int RunTilesetInfo(const std::vector<std::string>& args);

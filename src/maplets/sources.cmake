@@ -1,0 +1,6 @@
+list(APPEND QM_CORE_SOURCES
+  src/maplets/maplet_set.cpp
+  src/maplets/maplet_set_commands.cpp
+  src/maplets/random_level.cpp
+  src/maplets/random_source.cpp
+)
