@@ -12,6 +12,7 @@
 // 16-bit images are reduced to 8 bits on load. Rows are top-down.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -99,5 +100,10 @@ class PngImage {
   std::vector<PngRgb> palette_;
   std::vector<std::uint8_t> palette_alpha_;
 };
+
+// Decodes a whole datastream with libpng alone. PngImage::Load decodes the common
+// 8-bit layouts directly and leaves the rest to libpng; the fuzz target checks
+// both ways agree.
+PngImage DecodePngWithLibpng(std::span<const std::uint8_t> datastream);
 
 }  // namespace qm
