@@ -33,8 +33,11 @@ begin
   Writeln(IntToStr($FF) + ' ' + IntToStr(1 shl 4) + ' ' + IntToStr(256 shr 2));
   Writeln(IntToStr(6 and 3) + ' ' + IntToStr(6 or 3) + ' ' + IntToStr(6 xor 3));
   Writeln(IntToStr(MaxInt + 1));
+  a := -7; b := -2147483647 - 1;
+  Writeln(IntToStr(a mod 3) + ' ' + IntToStr(a mod 7) + ' ' + IntToStr(b mod 10) + ' '
+          + IntToStr(2147483647 mod 1000) + ' ' + IntToStr(b div -1));
 end.)",
-     "13\n20\n2 1 -2\n255 16 64\n2 7 5\n-2147483648\n"},
+     "13\n20\n2 1 -2\n255 16 64\n2 7 5\n-2147483648\n-1 0 -8 647 -2147483648\n"},
     {"IntegerTypesTruncateOnStore", R"(program P;
 var b: Byte; w: Word; s: ShortInt; c: Cardinal; big: Int64;
 begin

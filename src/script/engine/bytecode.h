@@ -183,6 +183,9 @@ struct Function {
   int level = 1;   // nesting: 0 is the main program, 1 a top-level routine
   int nslots = 1;  // slot 0: result; then parameters, locals, temporaries
   int nparams = 0;
+  // Slots 1 + nparams up to here are declared locals; above them are
+  // temporaries, which are always written before they are read.
+  int locals_end = 1;
   std::vector<Instr> code;
   // Slots that start as records or static arrays: (slot, layout).
   std::vector<std::pair<int, int>> agg_init;
@@ -199,6 +202,9 @@ struct Program {
   std::vector<std::string> strings;
   std::vector<double> reals;
   std::vector<std::bitset<256>> sets;
+  // Divisors of kModKI with their precomputed multipliers (2^64 / d + 1), so
+  // that "i mod 7" costs two multiplications instead of a division.
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> divisors;
   std::vector<LineInfo> lines;
   std::vector<std::string> files;  // names of included files; [0] is the main script
   std::vector<Layout> layouts;

@@ -1041,6 +1041,7 @@ void Compiler::ParseRoutine(bool is_function) {
     if (d->result->IsAggregate()) fn.agg_init.emplace_back(0, LayoutOf(d->result));
   }
   ParseDeclarations(false);
+  fn.locals_end = rc_->next_reg;
   ParseBlock(false);
   Expect(Tok::kSemi);
   for (const auto& [n, sym] : scopes_.back()) {
@@ -2272,7 +2273,13 @@ Ex Compiler::Binary(Tok op, Ex l, Ex r, const Token& at) {
   if (r.is_const && r.cv.i > 0 && r.cv.i <= INT32_MAX && op == Tok::kMod) {
     const int a = ToReg(l);
     const int t = l.temp ? a : Temp();
-    Emit(wide ? Op::kModKL : Op::kModKI, t, a, static_cast<int>(r.cv.i));
+    if (wide) {
+      Emit(Op::kModKL, t, a, static_cast<int>(r.cv.i));
+    } else {
+      const auto d = static_cast<std::uint32_t>(r.cv.i);
+      p_.divisors.emplace_back(UINT64_MAX / d + 1, d);
+      Emit(Op::kModKI, t, a, static_cast<int>(p_.divisors.size()) - 1);
+    }
     e.type = result;
     e.reg = t;
     e.temp = true;
