@@ -11,7 +11,7 @@ printf '%-10s %12s %12s\n' program engine_ms lua_ms
 for pair in loop:BM_IntegerLoop fib:BM_RecursiveFib30 strings:BM_BuildString sort:BM_QuickSort200k; do
   name=${pair%%:*}
   bm=${pair##*:}
-  engine=$("$bench" --benchmark_filter="^$bm\$" --benchmark_repetitions=5 \
+  engine=$("$bench" --benchmark_filter="^$bm/" --benchmark_repetitions=5 \
              --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null |
            awk -F, '/_median"/ {printf "%.1f", $4}')
   lua=$(for _ in 1 2 3 4 5; do
@@ -20,5 +20,5 @@ for pair in loop:BM_IntegerLoop fib:BM_RecursiveFib30 strings:BM_BuildString sor
         done | median)
   printf '%-10s %12s %12s\n' "$name" "$engine" "$lua"
 done
-"$bench" --benchmark_filter='^BM_Compile5000Lines$' --benchmark_repetitions=5 \
+"$bench" --benchmark_filter='^BM_Compile5000Lines/' --benchmark_repetitions=5 \
   --benchmark_report_aggregates_only=true 2>/dev/null | grep median
