@@ -11,7 +11,7 @@
 
 namespace qm::testing {
 
-struct PngSpec {
+struct PngRecipe {
   int width = 1, height = 1;
   int color_type = 2;  // PNG colour type number
   int bit_depth = 8;
@@ -24,7 +24,7 @@ struct PngSpec {
   int key_rgb[3] = {-1, -1, -1};            // tRNS colour key for colour type 2
 };
 
-std::vector<std::uint8_t> EncodePng(const PngSpec& spec);
+std::vector<std::uint8_t> EncodePng(const PngRecipe& recipe);
 
 // A chunk with its length and CRC.
 std::vector<std::uint8_t> Chunk(const std::string& type, const std::vector<std::uint8_t>& data);

@@ -33,26 +33,26 @@ int Channels(int color_type) {
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePng(const PngSpec& spec) {
+std::vector<std::uint8_t> EncodePng(const PngRecipe& recipe) {
   std::vector<std::uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   // Packed rows built before libpng can jump, so no C++ object lives across setjmp.
-  const int channels = Channels(spec.color_type);
+  const int channels = Channels(recipe.color_type);
   const std::size_t row_bytes =
-      (static_cast<std::size_t>(spec.width) * channels * spec.bit_depth + 7) / 8;
-  std::vector<std::vector<std::uint8_t>> rows(spec.height, std::vector<std::uint8_t>(row_bytes));
-  for (int y = 0; y < spec.height; ++y) {
-    for (int i = 0; i < spec.width * channels; ++i) {
-      const unsigned v = spec.samples.at(static_cast<std::size_t>(y) * spec.width * channels + i);
-      if (spec.bit_depth == 16) {
+      (static_cast<std::size_t>(recipe.width) * channels * recipe.bit_depth + 7) / 8;
+  std::vector<std::vector<std::uint8_t>> rows(recipe.height, std::vector<std::uint8_t>(row_bytes));
+  for (int y = 0; y < recipe.height; ++y) {
+    for (int i = 0; i < recipe.width * channels; ++i) {
+      const unsigned v = recipe.samples.at(static_cast<std::size_t>(y) * recipe.width * channels + i);
+      if (recipe.bit_depth == 16) {
         rows[y][2 * i] = static_cast<std::uint8_t>(v >> 8);
         rows[y][2 * i + 1] = static_cast<std::uint8_t>(v);
-      } else if (spec.bit_depth == 8) {
+      } else if (recipe.bit_depth == 8) {
         rows[y][i] = static_cast<std::uint8_t>(v);
       } else {
-        const int per_byte = 8 / spec.bit_depth;
-        const int shift = 8 - spec.bit_depth * (i % per_byte + 1);
+        const int per_byte = 8 / recipe.bit_depth;
+        const int shift = 8 - recipe.bit_depth * (i % per_byte + 1);
         rows[y][i / per_byte] |= static_cast<std::uint8_t>(v << shift);
       }
     }
@@ -60,29 +60,29 @@ std::vector<std::uint8_t> EncodePng(const PngSpec& spec) {
   std::vector<png_bytep> pointers;
   for (auto& row : rows) pointers.push_back(row.data());
   std::vector<png_color> palette;
-  for (const auto& c : spec.palette) palette.push_back({c.r, c.g, c.b});
+  for (const auto& c : recipe.palette) palette.push_back({c.r, c.g, c.b});
   png_color_16 key{};
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     throw std::runtime_error("libpng could not write the fixture");
   }
   png_set_write_fn(png, &out, WriteToVector, NoFlush);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.color_type,
-               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, recipe.width, recipe.height, recipe.bit_depth, recipe.color_type,
+               recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-  if (!spec.palette_alpha.empty()) {
-    png_set_tRNS(png, info, const_cast<png_bytep>(spec.palette_alpha.data()),
-                 static_cast<int>(spec.palette_alpha.size()), nullptr);
+  if (!recipe.palette_alpha.empty()) {
+    png_set_tRNS(png, info, const_cast<png_bytep>(recipe.palette_alpha.data()),
+                 static_cast<int>(recipe.palette_alpha.size()), nullptr);
   }
-  if (spec.key >= 0) {
-    key.gray = static_cast<png_uint_16>(spec.key);
+  if (recipe.key >= 0) {
+    key.gray = static_cast<png_uint_16>(recipe.key);
     png_set_tRNS(png, info, nullptr, 0, &key);
   }
-  if (spec.key_rgb[0] >= 0) {
-    key.red = static_cast<png_uint_16>(spec.key_rgb[0]);
-    key.green = static_cast<png_uint_16>(spec.key_rgb[1]);
-    key.blue = static_cast<png_uint_16>(spec.key_rgb[2]);
+  if (recipe.key_rgb[0] >= 0) {
+    key.red = static_cast<png_uint_16>(recipe.key_rgb[0]);
+    key.green = static_cast<png_uint_16>(recipe.key_rgb[1]);
+    key.blue = static_cast<png_uint_16>(recipe.key_rgb[2]);
     png_set_tRNS(png, info, nullptr, 0, &key);
   }
   png_set_rows(png, info, pointers.data());

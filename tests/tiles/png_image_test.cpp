@@ -20,16 +20,16 @@ using ::testing::HasSubstr;
 using testing::IhdrData;
 using testing::PatternImage;
 using testing::PngSignature;
-using testing::PngSpec;
+using testing::PngRecipe;
 
-PngSpec Spec(int width, int height, int color_type, int bit_depth, std::vector<unsigned> samples) {
-  PngSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.color_type = color_type;
-  spec.bit_depth = bit_depth;
-  spec.samples = std::move(samples);
-  return spec;
+PngRecipe Recipe(int width, int height, int color_type, int bit_depth, std::vector<unsigned> samples) {
+  PngRecipe recipe;
+  recipe.width = width;
+  recipe.height = height;
+  recipe.color_type = color_type;
+  recipe.bit_depth = bit_depth;
+  recipe.samples = std::move(samples);
+  return recipe;
 }
 
 std::vector<std::uint8_t> Encode(const PngImage& image) {
@@ -99,20 +99,20 @@ INSTANTIATE_TEST_SUITE_P(ColorTypes, RoundTrip,
 TEST(PngLoad, ReducesOtherLayoutsToEightBitRows) {
   struct Case {
     const char* name;
-    PngSpec spec;
+    PngRecipe recipe;
     PngColorType type;
     std::vector<std::array<int, 4>> rgba;  // expected pixels, row by row
   };
-  const PngSpec grey16 = Spec(2, 1, 0, 16, {0x0000, 0xFFFF});
-  const PngSpec rgba16 = Spec(1, 1, 6, 16, {0xFFFF, 0x8080, 0x0000, 0x8000});
-  const PngSpec grey1 = Spec(3, 1, 0, 1, {1, 0, 1});
-  const PngSpec grey4 = Spec(2, 1, 0, 4, {0xF, 0x5});
-  PngSpec pal2 = Spec(3, 1, 3, 2, {2, 0, 1});
+  const PngRecipe grey16 = Recipe(2, 1, 0, 16, {0x0000, 0xFFFF});
+  const PngRecipe rgba16 = Recipe(1, 1, 6, 16, {0xFFFF, 0x8080, 0x0000, 0x8000});
+  const PngRecipe grey1 = Recipe(3, 1, 0, 1, {1, 0, 1});
+  const PngRecipe grey4 = Recipe(2, 1, 0, 4, {0xF, 0x5});
+  PngRecipe pal2 = Recipe(3, 1, 3, 2, {2, 0, 1});
   pal2.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
   pal2.palette_alpha = {0, 128};
-  PngSpec grey_key = Spec(2, 1, 0, 8, {7, 9});
+  PngRecipe grey_key = Recipe(2, 1, 0, 8, {7, 9});
   grey_key.key = 7;
-  PngSpec rgb_key = Spec(2, 1, 2, 8, {1, 2, 3, 4, 5, 6});
+  PngRecipe rgb_key = Recipe(2, 1, 2, 8, {1, 2, 3, 4, 5, 6});
   rgb_key.key_rgb[0] = 4, rgb_key.key_rgb[1] = 5, rgb_key.key_rgb[2] = 6;
   const Case cases[] = {
       {"16-bit grey", grey16, PngColorType::Grey, {{0, 0, 0, 255}, {255, 255, 255, 255}}},
@@ -131,7 +131,7 @@ TEST(PngLoad, ReducesOtherLayoutsToEightBitRows) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const PngImage image = Decode(EncodePng(c.spec));
+    const PngImage image = Decode(EncodePng(c.recipe));
     EXPECT_EQ(image.ColorType(), c.type);
     ASSERT_EQ(image.Width() * image.Height(), static_cast<int>(c.rgba.size()));
     for (int i = 0; i < static_cast<int>(c.rgba.size()); ++i) {
@@ -144,12 +144,12 @@ TEST(PngLoad, ReducesOtherLayoutsToEightBitRows) {
 
 TEST(PngLoad, InterlacedImageDecodesLikeAPlainOne) {
   for (int type : {2, 6}) {
-    PngSpec spec = Spec(11, 9, type, 8, {});
+    PngRecipe recipe = Recipe(11, 9, type, 8, {});
     const int channels = type == 2 ? 3 : 4;
-    for (int i = 0; i < 11 * 9 * channels; ++i) spec.samples.push_back((i * 37) % 256);
-    const PngImage plain = Decode(EncodePng(spec));
-    spec.interlaced = true;
-    std::vector<std::uint8_t> bytes = EncodePng(spec);
+    for (int i = 0; i < 11 * 9 * channels; ++i) recipe.samples.push_back((i * 37) % 256);
+    const PngImage plain = Decode(EncodePng(recipe));
+    recipe.interlaced = true;
+    std::vector<std::uint8_t> bytes = EncodePng(recipe);
     const std::size_t size = bytes.size();
     Append(bytes, {1, 2, 3});
     MemorySource source(bytes);

@@ -218,8 +218,8 @@ std::string FormatText(std::string_view fmt, const Value* args, std::size_t coun
       continue;
     }
     std::size_t j = i + 1;
-    std::string spec = "%";
-    if (j < fmt.size() && fmt[j] == '-') spec += fmt[j++];
+    std::string conversion = "%";
+    if (j < fmt.size() && fmt[j] == '-') conversion += fmt[j++];
     int width = 0;
     while (j < fmt.size() && std::isdigit(static_cast<unsigned char>(fmt[j])) && width < 1000)
       width = width * 10 + (fmt[j++] - '0');
@@ -237,7 +237,7 @@ std::string FormatText(std::string_view fmt, const Value* args, std::size_t coun
     const std::int64_t code = args[2 * next].i;
     const Value& v = args[2 * next + 1];
     ++next;
-    if (width) spec += std::to_string(width);
+    if (width) conversion += std::to_string(width);
     std::string piece;
     char buf[512];
     auto need = [&](bool ok) {
@@ -249,12 +249,12 @@ std::string FormatText(std::string_view fmt, const Value* args, std::size_t coun
       case 'd':
       case 'u':
         need(code == 0);
-        std::snprintf(buf, sizeof buf, (spec + "lld").c_str(), static_cast<long long>(v.i));
+        std::snprintf(buf, sizeof buf, (conversion + "lld").c_str(), static_cast<long long>(v.i));
         piece = buf;
         break;
       case 'x':
         need(code == 0);
-        std::snprintf(buf, sizeof buf, (spec + "llX").c_str(),
+        std::snprintf(buf, sizeof buf, (conversion + "llX").c_str(),
                       static_cast<unsigned long long>(v.i));
         piece = buf;
         break;
@@ -266,7 +266,7 @@ std::string FormatText(std::string_view fmt, const Value* args, std::size_t coun
         const double d = code == 0 ? static_cast<double>(v.i) : v.d;
         const int p = prec < 0 ? (conv == 'g' ? 15 : 2) : prec;
         std::snprintf(buf, sizeof buf,
-                      (spec + "." + std::to_string(p) + (conv == 'n' ? 'f' : conv)).c_str(), d);
+                      (conversion + "." + std::to_string(p) + (conv == 'n' ? 'f' : conv)).c_str(), d);
         piece = buf;
         break;
       }
@@ -282,7 +282,7 @@ std::string FormatText(std::string_view fmt, const Value* args, std::size_t coun
           need(false);
         if (prec >= 0 && static_cast<std::size_t>(prec) < s.size())
           s.resize(static_cast<std::size_t>(prec));
-        const bool left = spec.size() > 1 && spec[1] == '-';
+        const bool left = conversion.size() > 1 && conversion[1] == '-';
         if (static_cast<int>(s.size()) < width) {
           const std::string pad(static_cast<std::size_t>(width) - s.size(), ' ');
           s = left ? s + pad : pad + s;
