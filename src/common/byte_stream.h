@@ -25,7 +25,9 @@ class ByteSink {
 
 class MemorySource : public ByteSource {
  public:
+  // Reads the bytes in place: they must outlive the source.
   explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  MemorySource(std::vector<std::uint8_t>&&) = delete;
   std::size_t Read(void* data, std::size_t size) override;
   std::size_t Position() const { return position_; }
 

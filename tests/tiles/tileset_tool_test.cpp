@@ -49,7 +49,7 @@ TEST(TilesetTool, PackThenInfoThenUnpackGivesTheSameFile) {
   Tileset tileset;
   {
     const auto bytes = ReadBytes(dir.File("a.qts"));
-    MemorySource source(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    MemorySource source(bytes);
     ReadTileset(source, tileset);
   }
   ASSERT_EQ(tileset.TileCount(), 3);
