@@ -16,11 +16,13 @@ class UserDialogs {
   virtual void ShowError(const std::string& message) = 0;
 };
 
-// A file dialog: the filter in "Description (*.ext)|*.ext" form and the extension
-// added to a name typed without one.
+// A file dialog: the filter in "Description (*.ext)|*.ext" form, the extension
+// added to a name typed without one, and the file the dialog starts on (empty:
+// none; a save dialog remembers the last file it wrote).
 struct FileDialogRequest {
   std::string filter;
   std::string default_extension;
+  std::string initial_file = {};
 };
 
 class FileChooser {

@@ -5,3 +5,6 @@ list(APPEND QM_CORE_SOURCES
 )
 # Per-pixel blending is the renderer's inner loop; let the compiler vectorise it.
 set_source_files_properties(src/render/image_drawing.cpp PROPERTIES COMPILE_OPTIONS -O3)
+list(APPEND QM_UI_SOURCES
+  src/render/cell_pictures.cpp
+)
