@@ -42,9 +42,12 @@ class DocumentCommands {
   void SaveCommand() { SaveMap(doc_.DocumentFileName()); }
   void SaveAsCommand() { SaveMap(""); }
 
- private:
-  // The question about unsaved changes; true when the command may go ahead.
+  // The question about unsaved changes, when the map is modified: Yes saves, No
+  // discards. True when the caller may go ahead and replace or close the map:
+  // false after Cancel or a save that did not happen.
   bool SettleUnsavedChanges();
+
+ private:
   void RefillLevels();
 
   MapDocument& doc_;

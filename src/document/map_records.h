@@ -15,6 +15,9 @@ namespace qm {
 
 inline constexpr int MapSize = 72;
 inline constexpr int kLayerCount = 8;
+// The layer choice after the eight layers: each tile goes to its own DefaultLayer
+// (the drawing tools, the maplet editor, the scripts' LayerSet).
+inline constexpr int kAutoLayering = kLayerCount;
 inline constexpr std::size_t kSlotBytes = 4;
 inline constexpr std::size_t kCellBytes = 34;
 inline constexpr std::size_t kColumnBytes = kCellBytes * MapSize;           // 2448

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "document/map_records.h"
+
 namespace qm {
 
 class Tileset;
@@ -12,9 +14,8 @@ class Tileset;
 // The four grouped tool buttons of the top tool bar; exactly one is down.
 enum class Tool { Selection, Draw, Eraser, Smart };
 
-// Layer choice 8: each tile goes to its own DefaultLayer; the eraser, Cut and
-// Paste then work on whole cells.
-inline constexpr int kAutoLayering = 8;
+// Layer choice kAutoLayering: each tile goes to its own DefaultLayer; the eraser,
+// Cut and Paste then work on whole cells.
 inline constexpr int kMaxAngle = 360;
 
 class ToolState {

@@ -52,9 +52,6 @@ enum MapletPosition : int {
 // "Upper Left" .. "Lower Right" for 1..9, the maplet editor's position list.
 std::string_view MapletPositionName(int position);
 
-// The editor's layer choice that places each tile on its own default layer.
-inline constexpr int kAutoLayering = 8;
-
 class MapletSet {
  public:
   // All 396,998 bytes zero.

@@ -84,7 +84,7 @@ LayoutGrid ChooseLayout(RandomSource& random) {
   // remains and the redrawing ends.
   for (const int position : kSectionOrder) {
     bool taken[kMapletSections + 1] = {};
-    for (auto& slot : grid.slots) {
+    for (auto& slot : grid.places) {
       if (slot.position != position) continue;
       int section;
       do {

@@ -24,10 +24,10 @@ struct LayoutSlot {
 
 // Slot (c, r) covers level columns 12c..12c+11 and rows 12r..12r+11.
 struct LayoutGrid {
-  std::array<LayoutSlot, kLayoutSide * kLayoutSide> slots{};
-  LayoutSlot& At(int c, int r) { return slots[static_cast<std::size_t>(r * kLayoutSide + c)]; }
+  std::array<LayoutSlot, kLayoutSide * kLayoutSide> places{};
+  LayoutSlot& At(int c, int r) { return places[static_cast<std::size_t>(r * kLayoutSide + c)]; }
   const LayoutSlot& At(int c, int r) const {
-    return slots[static_cast<std::size_t>(r * kLayoutSide + c)];
+    return places[static_cast<std::size_t>(r * kLayoutSide + c)];
   }
 };
 

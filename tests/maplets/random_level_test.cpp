@@ -18,7 +18,7 @@ constexpr int UL = 1, UC = 2, UR = 3, L = 4, C = 5, R = 6, LL = 7, LC = 8, LR = 
 
 std::vector<int> Positions(const LayoutGrid& grid) {
   std::vector<int> out;
-  for (const auto& slot : grid.slots) out.push_back(slot.position);
+  for (const auto& slot : grid.places) out.push_back(slot.position);
   return out;
 }
 
@@ -51,7 +51,7 @@ std::string LayoutProblems(const LayoutGrid& grid) {
   }
   if (!shape_found) problems += "no pattern has this shape; ";
   std::map<int, std::set<int>> sections;
-  for (const auto& slot : grid.slots) {
+  for (const auto& slot : grid.places) {
     if (slot.section < 1 || slot.section > 9) problems += "section out of range; ";
     if (!sections[slot.position].insert(slot.section).second) {
       problems += "section " + std::to_string(slot.section) + " twice in position " +
@@ -111,8 +111,8 @@ TEST(LayoutTest, EachNotchSplitsItsEdge) {
       EXPECT_EQ(c.row ? Row(notched, c.index) : Column(notched, c.index), c.notched);
       EXPECT_EQ(c.row ? Row(plain, c.index) : Column(plain, c.index), c.plain);
       int differing = 0;
-      for (std::size_t i = 0; i < plain.slots.size(); ++i) {
-        differing += plain.slots[i].position != notched.slots[i].position;
+      for (std::size_t i = 0; i < plain.places.size(); ++i) {
+        differing += plain.places[i].position != notched.places[i].position;
       }
       EXPECT_EQ(differing, 2);
     }
