@@ -1,4 +1,10 @@
 list(APPEND QM_UI_SOURCES
   src/app/qt_dialogs.cpp
   src/app/record_text.cpp
+  src/app/shell_support.cpp
+  src/app/update_check.cpp
+  src/app/splash.cpp
+  src/app/about.cpp
+  src/app/tips.cpp
+  src/app/help_window.cpp
 )
