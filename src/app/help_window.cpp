@@ -155,13 +155,14 @@ QList<HelpWindow::ContentsEntry> HelpWindow::PageLinks(const QString& html) {
         continue;
       }
       if (href == previous_href) {
-        links.last().title = (links.last().title + fragment.text()).simplified();
+        links.last().title += fragment.text();
       } else {
-        links.append(ContentsEntry{fragment.text().simplified(), url.path()});
+        links.append(ContentsEntry{fragment.text(), url.path()});
       }
       previous_href = href;
     }
   }
+  for (ContentsEntry& link : links) link.title = link.title.simplified();
   return links;
 }
 
