@@ -17,9 +17,15 @@ namespace {
 //   # wall   . stone floor   ~ water   " grass   T tree   D door
 constexpr int kColumns = 6;
 constexpr int kRows = 5;
+// clang-format off
 constexpr const char* kPlan[kRows] = {
-    "######", "#..D\"T", "#...\"\"", "#..~~\"", "##~~~~",
+    "###D##",
+    "#...\"T",
+    "#...\"\"",
+    "#..~~\"",
+    "##~~~~",
 };
+// clang-format on
 constexpr int kCell = 24;
 
 void DrawCell(QPainter& p, char kind, const QRectF& r, int column, int row) {

@@ -83,6 +83,8 @@ HelpWindow::HelpWindow(const QString& program_dir, QWidget* parent)
 
   ContentsList = new QListWidget(this);
   ContentsList->setObjectName("ContentsList");
+  ContentsList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ContentsList->setTextElideMode(Qt::ElideRight);
 
   Viewer = new HelpBrowser(this);
   Viewer->setObjectName("Viewer");
@@ -123,8 +125,8 @@ HelpWindow::HelpWindow(const QString& program_dir, QWidget* parent)
 
   const int em = fontMetrics().averageCharWidth();
   ContentsList->setMinimumWidth(em * 18);
-  splitter->setSizes({em * 30, em * 90});
-  resize(em * 120, fontMetrics().height() * 40);
+  splitter->setSizes({em * 34, em * 100});
+  resize(em * 134, fontMetrics().height() * 42);
 }
 
 QString HelpWindow::HelpFolder() const {
@@ -213,6 +215,15 @@ void HelpWindow::ShowPage(const QString& page) {
   }
   if (contents_.isEmpty()) ReadContents();
   Viewer->setSource(QUrl::fromLocalFile(QDir(HelpFolder()).filePath(page)));
+}
+
+void HelpWindow::showEvent(QShowEvent* event) {
+  if (!placed_) {
+    FitOnScreen(this);
+    CentreOnScreen(this);
+    placed_ = true;
+  }
+  QWidget::showEvent(event);
 }
 
 void HelpWindow::ContentsListClick(QListWidgetItem* item) {

@@ -54,6 +54,9 @@ class HelpWindow : public QWidget {
   // The same links with their text, a link split over several runs joined again.
   static QList<ContentsEntry> PageLinks(const QString& html);
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void ReadContents();
   void ShowMissingHelp();
@@ -61,6 +64,7 @@ class HelpWindow : public QWidget {
   void ViewerSourceChanged(const QUrl& source);
 
   QString program_dir_;
+  bool placed_ = false;  // centred once; later the window stays where the user put it
   QList<ContentsEntry> contents_;
   QListWidget* ContentsList = nullptr;
   HelpBrowser* Viewer = nullptr;

@@ -7,9 +7,26 @@
 
 namespace qm {
 
-void CentreOnScreen(QWidget* window) {
+namespace {
+
+QScreen* ScreenOf(const QWidget* window) {
   const QWidget* anchor = window->parentWidget() ? window->parentWidget()->window() : nullptr;
-  QScreen* screen = anchor ? anchor->screen() : QGuiApplication::primaryScreen();
+  return anchor ? anchor->screen() : QGuiApplication::primaryScreen();
+}
+
+}  // namespace
+
+void FitOnScreen(QWidget* window) {
+  QScreen* screen = ScreenOf(window);
+  if (!screen) return;
+  const QSize room = screen->availableGeometry().size() * 0.9;
+  const QSize size = window->size();
+  if (size.width() > room.width() || size.height() > room.height())
+    window->resize(size.boundedTo(room));
+}
+
+void CentreOnScreen(QWidget* window) {
+  QScreen* screen = ScreenOf(window);
   if (!screen) return;
   const QRect area = screen->availableGeometry();
   QRect frame = window->frameGeometry();

@@ -15,6 +15,10 @@ inline constexpr const char* kProgramVersionText = "Quillmarch Pro - Version 1.2
 // the parent's corner or wherever the window manager likes.
 void CentreOnScreen(QWidget* window);
 
+// Shrinks a window that would not fit on its screen (a large text size or screen
+// scale) to nine tenths of the screen's free area. Smaller windows stay as they are.
+void FitOnScreen(QWidget* window);
+
 // A path below the program directory, built with '/' as Qt wants it whatever the
 // platform's separator is; Qt converts it where it meets the file system.
 QString ProgramFile(const QString& program_dir, const QString& relative_path);

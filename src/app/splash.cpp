@@ -45,7 +45,7 @@ TSplashForm::TSplashForm(const QString& program_dir, QWidget* parent)
   layout->addLayout(buttons);
 
   const int em = fontMetrics().averageCharWidth();
-  resize(em * 80, fontMetrics().height() * 30);
+  resize(em * 88, fontMetrics().height() * 34);
 }
 
 void TSplashForm::ShowModal(QWidget* parent, const QString& program_dir) {
@@ -74,6 +74,7 @@ void TSplashForm::LoadWhatsNew() {
 
 void TSplashForm::showEvent(QShowEvent* event) {
   LoadWhatsNew();
+  FitOnScreen(this);
   CentreOnScreen(this);
   QDialog::showEvent(event);
 }
