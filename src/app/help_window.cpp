@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,10 +35,6 @@ bool IsHelpPageLink(const QUrl& url) {
   return url.isRelative() && url.scheme().isEmpty() && !url.path().isEmpty();
 }
 
-QString HtmlEscaped(const QString& text) {
-  return text.toHtmlEscaped();
-}
-
 }  // namespace
 
 QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
@@ -50,7 +45,7 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
     return QString(
                "<html><head><title>Page missing</title></head><body><p>The help page "
                "\"%1\" is missing from this installation.</p></body></html>")
-        .arg(HtmlEscaped(page));
+        .arg(page.toHtmlEscaped());
   }
   return resource;
 }
@@ -227,7 +222,12 @@ void HelpWindow::showEvent(QShowEvent* event) {
 }
 
 void HelpWindow::ContentsListClick(QListWidgetItem* item) {
-  if (item) ShowPage(item->data(Qt::UserRole).toString());
+  if (!item) return;
+  // A click can count as an activation too; the page already shown is not
+  // loaded a second time.
+  const QString page = item->data(Qt::UserRole).toString();
+  if (QFileInfo(Viewer->source().toLocalFile()).fileName() == page) return;
+  ShowPage(page);
 }
 
 void HelpWindow::ViewerSourceChanged(const QUrl& source) {

@@ -354,6 +354,10 @@ TEST_F(HelpWindowTest, ContentsListOpensItsPage) {
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
   EXPECT_EQ(ShownPage(view), "layers.htm");
   EXPECT_TRUE(view->toPlainText().contains("Layers page."));
+  // Enter on the same entry keeps the page, and one Back returns to the contents.
+  QTest::keyClick(list, Qt::Key_Return);
+  QTest::mouseClick(Child<QToolButton>(&window, "BackButton"), Qt::LeftButton);
+  EXPECT_EQ(ShownPage(view), "index.htm");
 }
 
 TEST_F(HelpWindowTest, ABrokenLinkSaysWhichPageIsMissing) {
