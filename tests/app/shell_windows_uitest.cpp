@@ -444,6 +444,18 @@ TEST(ShippedHelp, TheContentsListReachesEveryPage) {
     EXPECT_TRUE(listed.contains(page)) << page.toStdString() << " is not in the contents";
 }
 
+TEST(ShippedHelp, TheShortcutsPageListsEveryShortcutOfTheMenus) {
+  // Every key of the main window's menus that this release offers.
+  static const char* const kShortcuts[] = {
+      "Ctrl+S",     "Ctrl+R",     "Ctrl+X", "Ctrl+C", "Ctrl+V",     "Ctrl+Z",     "Ctrl+M",
+      "Ctrl+U",     "Ctrl+D",     "Ctrl+A", "Del",    "Ctrl+Alt+U", "Ctrl+Alt+D", "Ctrl+B",
+      "Ctrl+Alt+I", "Ctrl+Alt+O", "Ctrl+I", "Ctrl+O", "F1",         "Ctrl+T"};
+  const QString page = ReadText(ShippedHelpFolder() + "/shortcuts.htm");
+  ASSERT_FALSE(page.isEmpty());
+  for (const char* keys : kShortcuts)
+    EXPECT_TRUE(page.contains(QString(">%1<").arg(keys))) << keys << " is not listed";
+}
+
 TEST(ShippedHelp, LeavesOutWhatThisReleaseDoesNotOffer) {
   // Printing and scripting are not in this release; no page may send users looking.
   struct Absent {
