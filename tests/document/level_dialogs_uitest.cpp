@@ -67,7 +67,7 @@ TEST_F(LevelDialogsTest, LevelPropertiesShowTheCurrentLevel) {
   level.SetShowHidden(0);
   TLevelProperties dialog;
   bool checked = false;
-  OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
+  const auto dialog_action1 = OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
     EXPECT_EQ(shown->windowTitle(), "Level Properties");
     EXPECT_EQ(shown->Title()->text(), "Crypt");
     QListWidget* list = shown->LayerCheckList();
@@ -93,7 +93,7 @@ TEST_F(LevelDialogsTest, LevelPropertiesShowTheCurrentLevel) {
 TEST_F(LevelDialogsTest, OkStoresTitleCutTo64LayersAndHiddenTilesOnTheCurrentLevelOnly) {
   const std::string other_before(doc.Level(0).Tail().begin(), doc.Level(0).Tail().end());
   TLevelProperties dialog;
-  OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
+  const auto dialog_action2 = OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
     TypeInto(shown->Title(), QString(40, 'a') + QString(30, 'b'));
     EXPECT_EQ(shown->Title()->text().size(), 64);
     ToggleEntry(shown->LayerCheckList(), 2);
@@ -122,7 +122,7 @@ TEST_F(LevelDialogsTest, CancelChangesNothing) {
   const std::vector<std::uint8_t> before(doc.Current().Bytes().begin(),
                                          doc.Current().Bytes().end());
   TLevelProperties dialog;
-  OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
+  const auto dialog_action3 = OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
     TypeInto(shown->Title(), "Renamed");
     ToggleEntry(shown->LayerCheckList(), 0);
     QTest::mouseClick(shown->ShowHidden(), Qt::LeftButton);
@@ -135,7 +135,7 @@ TEST_F(LevelDialogsTest, CancelChangesNothing) {
   EXPECT_EQ(view.refills, 0);
 
   // Escape is Cancel too, and the dialog shows the level afresh each time.
-  OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
+  const auto dialog_action4 = OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
     EXPECT_EQ(shown->Title()->text(), "Level 2");
     EXPECT_EQ(shown->LayerCheckList()->item(0)->checkState(), Qt::Checked);
     QTest::keyClick(shown, Qt::Key_Escape);
@@ -157,7 +157,7 @@ TEST_F(LevelDialogsTest, TitlesAreWindows1252) {
   };
   TLevelProperties dialog;
   for (const Case& c : cases) {
-    OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
+    const auto dialog_action5 = OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
       TypeInto(shown->Title(), c.typed);
       shown->OkButton()->click();
     });
@@ -165,7 +165,7 @@ TEST_F(LevelDialogsTest, TitlesAreWindows1252) {
     EXPECT_EQ(doc.Current().Title(), c.stored) << c.typed.toStdString();
   }
   // What was stored reads back as typed.
-  OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
+  const auto dialog_action6 = OnNextModal<TLevelProperties>([&](TLevelProperties* shown) {
     EXPECT_EQ(shown->Title()->text(), QString::fromUtf8("\u00e9").repeated(64));
     shown->reject();
   });
@@ -175,7 +175,7 @@ TEST_F(LevelDialogsTest, TitlesAreWindows1252) {
 TEST_F(LevelDialogsTest, MapPropertiesShowAndStoreLayerNames) {
   doc.Header().SetLayerName(5, "Roofs");
   TMapSetProperties dialog;
-  OnNextModal<TMapSetProperties>([&](TMapSetProperties* shown) {
+  const auto dialog_action7 = OnNextModal<TMapSetProperties>([&](TMapSetProperties* shown) {
     EXPECT_EQ(shown->windowTitle(), "Map Properties");
     for (int layer = 0; layer < kLayerCount; ++layer) {
       QLineEdit* edit = shown->LayerEdit(layer);
@@ -219,7 +219,7 @@ TEST_F(LevelDialogsTest, MapPropertiesShowAndStoreLayerNames) {
 TEST_F(LevelDialogsTest, MapPropertiesCancelChangesNothing) {
   const std::vector<std::uint8_t> before(doc.Header().Bytes().begin(), doc.Header().Bytes().end());
   TMapSetProperties dialog;
-  OnNextModal<TMapSetProperties>([&](TMapSetProperties* shown) {
+  const auto dialog_action8 = OnNextModal<TMapSetProperties>([&](TMapSetProperties* shown) {
     TypeInto(shown->LayerEdit(0), "Floor");
     shown->CancelButton()->click();
   });
