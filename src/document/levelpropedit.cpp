@@ -37,10 +37,9 @@ TLevelProperties::TLevelProperties(QWidget* parent)
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Checked);
   }
-  // Tall enough for all eight entries without a scroll bar.
-  layers_->setMinimumHeight(layers_->sizeHintForRow(0) * kLayerCount + 2 * layers_->frameWidth() +
-                            4);
-  layers_->setCurrentRow(0);
+  // Exactly as tall as the eight entries: no scroll bar, no empty space.
+  layers_->setFixedHeight(layers_->sizeHintForRow(0) * kLayerCount + 2 * layers_->frameWidth());
+  layers_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
   show_hidden_->setObjectName("ShowHidden");
 
@@ -63,7 +62,7 @@ TLevelProperties::TLevelProperties(QWidget* parent)
   layout->addWidget(title_);
   layout->addSpacing(6);
   layout->addWidget(layers_label);
-  layout->addWidget(layers_, 1);
+  layout->addWidget(layers_);
   layout->addWidget(show_hidden_);
   layout->addSpacing(6);
   layout->addWidget(buttons);

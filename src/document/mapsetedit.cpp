@@ -19,9 +19,11 @@ TMapSetProperties::TMapSetProperties(QWidget* parent)
   setWindowTitle(kMapPropertiesCaption);
   setObjectName("TMapSetProperties");
 
-  // Layers 1 to 4 down the left column, 5 to 8 down the right, each label over its box.
+  // Layers 1 to 4 down the left column, 5 to 8 down the right, each label just
+  // over its box so that it reads as the box's caption.
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(16);
+  grid->setVerticalSpacing(10);
   constexpr int kRowsPerColumn = kLayerCount / 2;
   for (int layer = 0; layer < kLayerCount; ++layer) {
     auto* edit = new QLineEdit(this);
@@ -32,10 +34,11 @@ TMapSetProperties::TMapSetProperties(QWidget* parent)
     edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 26);
     auto* label = new QLabel(QString("Layer %1 - Name").arg(layer + 1), this);
     label->setBuddy(edit);
-    const int column = layer / kRowsPerColumn;
-    const int row = 2 * (layer % kRowsPerColumn);
-    grid->addWidget(label, row, column);
-    grid->addWidget(edit, row + 1, column);
+    auto* pair = new QVBoxLayout;
+    pair->setSpacing(2);
+    pair->addWidget(label);
+    pair->addWidget(edit);
+    grid->addLayout(pair, layer % kRowsPerColumn, layer / kRowsPerColumn);
     edits_[static_cast<std::size_t>(layer)] = edit;
   }
 
