@@ -5,3 +5,7 @@ list(APPEND QM_CORE_SOURCES
   src/document/map_file.cpp
   src/document/map_records.cpp
 )
+list(APPEND QM_UI_SOURCES
+  src/document/levelpropedit.cpp
+  src/document/mapsetedit.cpp
+)
