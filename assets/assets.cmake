@@ -25,4 +25,6 @@ add_custom_command(
   VERBATIM)
 list(APPEND QM_RUNTIME_FILES ${QM_BIN_DIR}/Tilesets/default.qts)
 
+include(${CMAKE_SOURCE_DIR}/assets/maplets/maplets.cmake)
+
 add_custom_target(qm_runtime_files ALL DEPENDS ${QM_RUNTIME_FILES})
