@@ -355,18 +355,21 @@ void Library(Plan& p) {
   const Rect r = p.RoomRect(2);
   p.Room(r, p.t.wood);
   AllArms(p, p.t.flagstone, p.t.wooden_door);
-  // Shelves line the walls above and below; reading tables stand in the corners.
+  // Shelves line the walls above and below.
   for (int x = r.x0 + 1; x < r.x1; ++x) {
     p.Prop(x, r.y0 + 1, p.t.bookshelf);
     p.Prop(x, r.y1 - 1, p.t.bookshelf);
   }
-  const int tx = p.Chance(50) ? 3 : 8, ty = p.Chance(50) ? 3 : 8;
-  if (p.Prop(tx, ty, p.t.table)) {
-    p.Prop(tx + (tx < 6 ? -1 : 1), ty, p.t.chair);
+  // Reading tables in two opposite corners, a brazier and a chest in the others.
+  const bool flip = p.Chance(50);
+  const std::array<Cell, 2> tables{{{3, flip ? 3 : 8}, {8, flip ? 8 : 3}}};
+  for (const auto& [tx, ty] : tables) {
+    if (p.Prop(tx, ty, p.t.table)) p.Prop(tx + (tx < 6 ? 1 : -1), ty, p.t.chair);
   }
+  p.Prop(3, flip ? 8 : 3, p.t.brazier);
+  p.Prop(8, flip ? 3 : 8, p.t.chest);
   p.Put(kMouthFirst, kMouthFirst, p.t.rug);
   p.Put(kMouthLast, kMouthLast, p.t.rug);
-  p.Prop(tx < 6 ? 8 : 3, ty < 6 ? 8 : 3, p.t.brazier);
 }
 
 void Barracks(Plan& p) {
@@ -419,7 +422,8 @@ void Hall(Plan& p) {
 
 void Crypt(Plan& p) {
   const Rect r = p.RoomRect(2);
-  p.Room(r, p.t.cobble);
+  // Bare earth, so the grey stone of the coffins stands out.
+  p.Room(r, p.t.dirt);
   AllArms(p, p.t.flagstone, p.t.iron_door);
   for (int x = r.x0 + 2; x < r.x1 - 1; x += 2)
     for (int y = r.y0 + 2; y < r.y1 - 1; y += 3) p.Prop(x, y, p.t.sarcophagus);
@@ -450,7 +454,7 @@ void StoreRoom(Plan& p) {
   p.Room(r, p.t.flagstone);
   AllArms(p, p.t.flagstone, p.t.wooden_door);
   for (const auto& [x, y] : p.AlongWalls(r))
-    if (p.Chance(55)) p.Prop(x, y, p.Chance(50) ? p.t.crate : p.t.barrel);
+    if (p.Chance(70)) p.Prop(x, y, p.Chance(50) ? p.t.crate : p.t.barrel);
   // A way down in one corner, a guard's table in another.
   const int sx = p.Chance(50) ? r.x0 + 1 : r.x1 - 1, sy = p.Chance(50) ? r.y0 + 1 : r.y1 - 1;
   p.At(sx, sy).blocked = false;
