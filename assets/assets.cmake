@@ -26,5 +26,6 @@ add_custom_command(
 list(APPEND QM_RUNTIME_FILES ${QM_BIN_DIR}/Tilesets/default.qts)
 
 include(${CMAKE_SOURCE_DIR}/assets/help/help.cmake)
+include(${CMAKE_SOURCE_DIR}/assets/maplets/maplets.cmake)
 
 add_custom_target(qm_runtime_files ALL DEPENDS ${QM_RUNTIME_FILES})

@@ -66,7 +66,9 @@ void MapletSetCommands::GeoOpen() {
 }
 
 bool MapletSetCommands::GeoSave() {
-  const auto chosen = host_.files.ChooseFileToSave(MapletSetFileDialog());
+  FileDialogRequest request = MapletSetFileDialog();
+  request.initial_file = file_name_;
+  const auto chosen = host_.files.ChooseFileToSave(request);
   // A cancelled dialog still saves to the remembered file, if there is one.
   const std::string path = chosen ? *chosen : file_name_;
   if (path.empty()) return false;

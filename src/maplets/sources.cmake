@@ -4,3 +4,6 @@ list(APPEND QM_CORE_SOURCES
   src/maplets/random_level.cpp
   src/maplets/random_source.cpp
 )
+list(APPEND QM_UI_SOURCES
+  src/maplets/geoedit.cpp
+)
