@@ -16,13 +16,21 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "app/about.h"
+#include "app/help_window.h"
 #include "app/record_text.h"
+#include "app/splash.h"
+#include "app/tips.h"
+#include "app/update_check.h"
 #include "app/tool_icons.h"
 #include "common/file_io.h"
 #include "document/level_operations.h"
+#include "document/levelpropedit.h"
+#include "document/mapsetedit.h"
 #include "editing/effect_bar.h"
 #include "editing/editing_tools.h"
 #include "editing/undo_clipboard.h"
+#include "maplets/geoedit.h"
 #include "maplets/random_level.h"
 #include "render/map_view.h"
 #include "render/view_zoom.h"
@@ -57,6 +65,7 @@ Twinviewform::Twinviewform(EditorSession& session, MainWindowServices services, 
       message_boxes_(this),
       own_map_files_(this, ProgramSubdirectory(session, "Files")),
       own_maplet_files_(this, ProgramSubdirectory(session, "Maplets")),
+      own_picture_files_(this, ToQString(session.program_directory)),
       services_(std::move(services)),
       dialogs_(services_.dialogs ? *services_.dialogs : message_boxes_),
       documents_(session.document,
@@ -68,6 +77,11 @@ Twinviewform::Twinviewform(EditorSession& session, MainWindowServices services, 
                                                             : own_maplet_files_,
                                      *this, *this}) {
   setObjectName("winviewform");
+  if (!services_.show_whats_new) {
+    services_.show_whats_new = [this] {
+      TSplashForm::ShowModal(this, ToQString(session_.program_directory));
+    };
+  }
   if (!services_.choose_tileset) {
     services_.choose_tileset = [this](const QString& folder) {
       return RunTilesetDialog(this, folder);
@@ -76,6 +90,15 @@ Twinviewform::Twinviewform(EditorSession& session, MainWindowServices services, 
   resize(784, 544);
   BuildActions();
   BuildCentralArea();
+  // The other windows, made once and hidden until a command shows them.
+  geo_edit_ = new TGeoEditForm(session_.maplets, session_.tileset, maplet_commands_, this);
+  level_properties_ = new TLevelProperties(this);
+  map_properties_ = new TMapSetProperties(this);
+  help_ = new HelpWindow(ToQString(session_.program_directory), this);
+  exports_ = std::make_unique<ExportCommands>(
+      this, session_.document, session_.tileset, *this, [this] { return map_view_->Selection(); },
+      progress_bar_, services_.picture_files ? *services_.picture_files : own_picture_files_,
+      dialogs_);
   BuildToolBars();
   BuildMenus();
   auto* status = new QStatusBar(this);
@@ -129,6 +152,15 @@ void Twinviewform::BuildActions() {
   MakeAction("GenerateRandomMap1", "Generate Random Map",
              " Generate A Random Map Level Using The Currently Loaded Maplet Set.",
              QKeySequence("Ctrl+R"), [this] { GenerateRandomMapExecute(); });
+  MakeAction("Geoset1", "Maplets...", " Create/Edit Maplets.", {}, [this] { Geoset1Click(); });
+  MakeAction("ExportDisk", kExportDiskCaption, kExportDiskHint, {},
+             [this] { exports_->ExportDiskExecute(); });
+  MakeAction("ExportDiskTiled", kExportDiskTiledCaption, kExportDiskTiledHint, {},
+             [this] { exports_->ExportDiskTiledExecute(); });
+  MakeAction("ExportClipboard", kExportClipboardCaption, kExportClipboardHint, {},
+             [this] { exports_->ExportClipboardExecute(); });
+  MakeAction("Properties2", "Properties...", " Edit The Names Of The Map's Layers.", {},
+             [this] { Properties2Click(); });
   MakeAction("FileExit1", "E&xit", " Exit Quillmarch.", {}, [this] { close(); });
 
   // Edit, and Set Background of the Level menu
@@ -162,6 +194,21 @@ void Twinviewform::BuildActions() {
              QKeySequence("Ctrl+Alt+U"), [this, &doc] { MoveLevelUp(doc, *this); });
   MakeAction("MoveDown", "Move Down", " Move The Current Level Down One Place.",
              QKeySequence("Ctrl+Alt+D"), [this, &doc] { MoveLevelDown(doc, *this); });
+  MakeAction("Properties1", "P&roperties", " Edit The Title And Visible Layers Of The Level.", {},
+             [this] { Properties1Click(); });
+
+  // Help
+  MakeAction("HelpContents", "Help Index", " Show The Help.", QKeySequence(Qt::Key_F1),
+             [this] { help_->ShowContents(); });
+  MakeAction("WhatsNew1", "Whats New", " Show What Is New In This Version.", {},
+             [this] { services_.show_whats_new(); });
+  MakeAction("Update", "Check For Updates", " Check For Updates", {},
+             [this] { UpdateCheckDialog::ShowModal(this); });
+  // Tips has no menu item; its shortcut works on the window itself.
+  addAction(MakeAction("ips1", "&Tips", " Show Tips And Tricks.", QKeySequence("Ctrl+T"),
+                       [this] { Tips::ShowModal(this); }));
+  MakeAction("HelpAbout1", "&About...", " About Quillmarch.", {},
+             [this] { TcfAboutBox::ShowModal(this); });
 
   // Tiles
   MakeAction("TilesetZoomIn", "Zoom In", " Show Larger Tiles In The Palette.",
@@ -298,7 +345,14 @@ void Twinviewform::BuildMenus() {
   file->addAction(Action("FileSave1"));
   file->addAction(Action("FileSaveAs1"));
   file->addSeparator();
+  file->addAction(Action("Geoset1"));
   file->addAction(Action("GenerateRandomMap1"));
+  file->addSeparator();
+  QMenu* exports = file->addMenu(kExportMenuCaption);
+  exports->setObjectName("Export1");
+  exports->addAction(Action("ExportDisk"));
+  exports->addAction(Action("ExportDiskTiled"));
+  file->addAction(Action("Properties2"));
   file->addSeparator();
   file->addAction(Action("FileExit1"));
 
@@ -308,6 +362,7 @@ void Twinviewform::BuildMenus() {
     if (entry.menu == "Edit") edit->addAction(Action(ToQ(entry.name)));
   }
   edit->addSeparator();
+  edit->addAction(Action("ExportClipboard"));
   edit->addAction(Action("InsertRandomMaplet"));
 
   QMenu* level = bar->addMenu("Level");
@@ -321,6 +376,7 @@ void Twinviewform::BuildMenus() {
   for (const EditAction& entry : EditActions()) {
     if (entry.menu == "Level") level->addAction(Action(ToQ(entry.name)));
   }
+  level->addAction(Action("Properties1"));
 
   QMenu* tiles = bar->addMenu("Tiles");
   tiles->setObjectName("Tiles1");
@@ -331,6 +387,12 @@ void Twinviewform::BuildMenus() {
   QMenu* view = bar->addMenu("View");
   view->setObjectName("View1");
   for (const char* name : {"ZoomIn", "ZoomOut", "RefreshView"}) view->addAction(Action(name));
+
+  QMenu* help = bar->addMenu("&Help");
+  help->setObjectName("Help1");
+  for (const char* name : {"HelpContents", "WhatsNew1", "Update"}) help->addAction(Action(name));
+  help->addSeparator();
+  help->addAction(Action("HelpAbout1"));
 }
 
 void Twinviewform::BuildCentralArea() {
@@ -411,6 +473,7 @@ void Twinviewform::FormActivate() {
   own_maplet_files_.SetDirectory(ProgramSubdirectory(session_, "Maplets"));
   map_view_->InvalidateAll();
   showMaximized();
+  services_.show_whats_new();
 }
 
 void Twinviewform::closeEvent(QCloseEvent* event) {
@@ -457,16 +520,33 @@ void Twinviewform::LoadTilesetFile(const std::string& name) {
 void Twinviewform::TilesetLoaded() {
   symbol_grid_->TilesetChanged();
   map_view_->TilesetChanged();
-  RepaintMapletEditor();
+  if (geo_edit_) geo_edit_->TilesetChanged();
 }
 
 void Twinviewform::EnableGenerateRandomMap(bool enabled) {
   Action("GenerateRandomMap1")->setEnabled(enabled);
 }
 
-void Twinviewform::SelectEditorMaplet(int, int, std::optional<int>) {}
+void Twinviewform::SelectEditorMaplet(int position, int section, std::optional<int> layer) {
+  if (geo_edit_) geo_edit_->SelectEditorMaplet(position, section, layer);
+}
 
-void Twinviewform::RepaintMapletEditor() {}
+void Twinviewform::RepaintMapletEditor() {
+  if (geo_edit_) geo_edit_->RepaintMapletEditor();
+}
+
+void Twinviewform::Properties1Click() {
+  level_properties_->Execute(session_.document, *this);
+}
+
+void Twinviewform::Properties2Click() {
+  if (map_properties_->Execute(session_.document))
+    RebuildLayerChoice(*layer_, session_.document.Header());
+}
+
+void Twinviewform::Geoset1Click() {
+  geo_edit_->exec();
+}
 
 void Twinviewform::SyncToolButtons() {
   for (const ToolButtonText& entry : ToolButtonTexts()) {

@@ -20,6 +20,7 @@
 #include "editing/editing_actions.h"
 #include "editing/tool_state.h"
 #include "maplets/maplet_set_commands.h"
+#include "output/export_commands.h"
 
 class QAction;
 class QActionGroup;
@@ -28,7 +29,11 @@ class QFrame;
 namespace qm {
 
 class EffectBar;
+class HelpWindow;
 class MapView;
+class TGeoEditForm;
+class TLevelProperties;
+class TMapSetProperties;
 class SymbolGrid;
 
 // What the window asks the user through. Tests hand in fakes; by default the
@@ -40,6 +45,10 @@ struct MainWindowServices {
   // Runs the "Select Tileset" dialog over the tileset folder: the chosen path,
   // an empty path for Ok without a choice, nothing for Cancel.
   std::function<std::optional<QString>(const QString& folder)> choose_tileset;
+  // The save-picture dialog of the export commands.
+  SavePictureDialog* picture_files = nullptr;
+  // Shows the What's New window modally (first activation, Help, Whats New).
+  std::function<void()> show_whats_new;
 };
 
 class Twinviewform : public QMainWindow,
@@ -91,6 +100,10 @@ class Twinviewform : public QMainWindow,
   EditorSession& Session() { return session_; }
   // An action by its name ("FileSave1", "ZoomIn", "Cut", ...), nullptr if none.
   QAction* Action(const QString& name) const;
+  TGeoEditForm* MapletEditor() const { return geo_edit_; }
+  TLevelProperties* LevelPropertiesDialog() const { return level_properties_; }
+  TMapSetProperties* MapPropertiesDialog() const { return map_properties_; }
+  HelpWindow* Help() const { return help_; }
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -121,17 +134,22 @@ class Twinviewform : public QMainWindow,
   void InsertRandomMapletExecute();
   void TilesetCustomExecute();
   void SelLevelChange(int index);
+  void Properties1Click();
+  void Properties2Click();
+  void Geoset1Click();
 
   EditorSession& session_;
   MessageBoxDialogs message_boxes_;
   FileDialogChooser own_map_files_;
   FileDialogChooser own_maplet_files_;
+  QtSavePictureDialog own_picture_files_;
   MainWindowServices services_;
   UserDialogs& dialogs_;
   DocumentCommands documents_;
   MapletSetCommands maplet_commands_;
   ToolState tools_;
   bool first_activation_ = true;
+  std::unique_ptr<ExportCommands> exports_;
 
   QHash<QString, QAction*> actions_;
   QActionGroup* tool_group_ = nullptr;
@@ -145,6 +163,10 @@ class Twinviewform : public QMainWindow,
   QComboBox* sel_level_ = nullptr;
   QSlider* angle_ = nullptr;
   QProgressBar* progress_bar_ = nullptr;
+  TGeoEditForm* geo_edit_ = nullptr;
+  TLevelProperties* level_properties_ = nullptr;
+  TMapSetProperties* map_properties_ = nullptr;
+  HelpWindow* help_ = nullptr;
 };
 
 }  // namespace qm

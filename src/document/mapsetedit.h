@@ -16,9 +16,8 @@ class QPushButton;
 namespace qm {
 
 inline constexpr const char* kMapPropertiesCaption = "Map Properties";
-// The last entry of the layer choice: as the tool bar starts, and as it reads once
-// the layer names have been confirmed in the map properties dialog.
-inline constexpr const char* kAutoLayeringItem = "Auto Layering";
+// The last entry of the layer choice once the layer names have been confirmed in
+// the map properties dialog (the tool bar starts with kAutoLayeringItem).
 inline constexpr const char* kAutoLayeringRenamedItem = "Auto-Layering";
 
 class TMapSetProperties : public QDialog {

@@ -6,6 +6,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -17,7 +20,11 @@
 #include "common/file_io.h"
 #include "editing/effect_bar.h"
 #include "render/map_view.h"
+#include "app/tips.h"
+#include "document/levelpropedit.h"
+#include "maplets/geoedit.h"
 #include "testing/document_fakes.h"
+#include "testing/modal_dialog.h"
 #include "testing/temp_dir.h"
 #include "tiles/tile_palette.h"
 
@@ -66,6 +73,10 @@ class MainWindowTest : public ::testing::Test {
     services.map_files = &fakes_;
     services.maplet_files = &fakes_;
     services.choose_tileset = [this](const QString&) { return chosen_tileset_; };
+    services.show_whats_new = [this] {
+      ++whats_new_shown_;
+      tiles_when_whats_new_ = session_->tileset.TileCount();
+    };
     window_ = std::make_unique<Twinviewform>(*session_, services);
     window_->resize(1000, 700);
     window_->show();
@@ -110,6 +121,8 @@ class MainWindowTest : public ::testing::Test {
   TempDir dir_;
   FakeDialogs fakes_;
   std::optional<QString> chosen_tileset_;
+  int whats_new_shown_ = 0;
+  int tiles_when_whats_new_ = -1;
   std::unique_ptr<EditorSession> session_;
   std::unique_ptr<Twinviewform> window_;
 };
@@ -124,6 +137,69 @@ TEST_F(MainWindowTest, FirstActivationLoadsTilesetAndStartsANewMap) {
   EXPECT_TRUE(ToolButton("ToolButton28")->isChecked());
   EXPECT_TRUE(window_->Effects()->Button(0)->isChecked());
   EXPECT_TRUE(fakes_.errors.empty());
+  // What's New comes last, once the map and tileset are ready, and only once.
+  EXPECT_EQ(whats_new_shown_, 1);
+  EXPECT_EQ(tiles_when_whats_new_, kTileCount);
+  window_->FormActivate();
+  EXPECT_EQ(whats_new_shown_, 1);
+  Trigger("WhatsNew1");
+  EXPECT_EQ(whats_new_shown_, 2);
+}
+
+TEST_F(MainWindowTest, MenusHoldTheirItemsInOrder) {
+  auto captions = [this](const char* menu) {
+    QStringList items;
+    for (QAction* action : window_->findChild<QMenu*>(menu)->actions()) {
+      if (!action->isSeparator()) items << action->text();
+    }
+    return items;
+  };
+  EXPECT_EQ(captions("File1"),
+            (QStringList{"New", "Open...", "Save", "Save As...", "Maplets...",
+                         "Generate Random Map", "Export...", "Properties...", "E&xit"}));
+  EXPECT_EQ(captions("Export1"), (QStringList{"Image...", "Tiled Map Images..."}));
+  EXPECT_EQ(captions("Level1"),
+            (QStringList{"&Up One Level", "&Down One Level", "&Add", "Insert", "&Delete",
+                         "Move Up", "Move Down", "Set Background", "P&roperties"}));
+  EXPECT_EQ(captions("Help1"),
+            (QStringList{"Help Index", "Whats New", "Check For Updates", "&About..."}));
+  // Without a maplet set there is nothing to generate from.
+  EXPECT_FALSE(window_->Action("GenerateRandomMap1")->isEnabled());
+}
+
+TEST_F(MainWindowTest, CtrlTOpensTheTipsThoughNoItemShowsThem) {
+  bool shown = false;
+  auto close_tips = testing::OnNextModal<Tips>([&](Tips* tips) {
+    shown = true;
+    tips->reject();
+  });
+  QTest::keyClick(window_.get(), Qt::Key_T, Qt::ControlModifier);
+  EXPECT_TRUE(shown);
+}
+
+TEST_F(MainWindowTest, LevelPropertiesDialogHidesALayerOnScreen) {
+  PickTile(1);
+  ChooseLayer(2);
+  Click({0, 0});
+  auto untick = testing::OnNextModal<TLevelProperties>([](TLevelProperties* dialog) {
+    dialog->LayerCheckList()->item(2)->setCheckState(Qt::Unchecked);
+    dialog->OkButton()->click();
+  });
+  Trigger("Properties1");
+  EXPECT_FALSE(Doc().Current().LayerVisible(2));
+  EXPECT_TRUE(Doc().Current().LayerVisible(1));
+  const QImage shown = View()->RenderArea(View()->CellRect({0, 0}).adjusted(2, 2, -2, -2));
+  EXPECT_EQ(shown.pixelColor(4, 4), QColor(Qt::white));
+}
+
+TEST_F(MainWindowTest, MapletEditorOpensFromTheFileMenu) {
+  bool shown = false;
+  auto close_editor = testing::OnNextModal<TGeoEditForm>([&](TGeoEditForm* editor) {
+    shown = editor->windowTitle() == "Maplet Editor";
+    editor->reject();
+  });
+  Trigger("Geoset1");
+  EXPECT_TRUE(shown);
 }
 
 TEST_F(MainWindowTest, RoadOfOneEditDrawsSixSlotsAndSavesThem) {

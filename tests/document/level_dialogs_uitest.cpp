@@ -12,6 +12,7 @@
 #include "document/document_commands.h"
 #include "document/levelpropedit.h"
 #include "document/mapsetedit.h"
+#include "editing/editing_actions.h"
 #include "testing/document_fakes.h"
 #include "testing/modal_dialog.h"
 
@@ -241,7 +242,7 @@ TEST_F(LevelDialogsTest, LayerChoiceIsRebuiltFromTheNamesKeepingItsSelection) {
   for (int selected : {8, 3}) {
     QComboBox layer;
     for (int i = 1; i <= kLayerCount; ++i) layer.addItem(QString("Layer %1").arg(i));
-    layer.addItem(kAutoLayeringItem);
+    layer.addItem(QString::fromUtf8(kAutoLayeringItem.data(), kAutoLayeringItem.size()));
     layer.setCurrentIndex(selected);
     int changes = 0;
     QObject::connect(&layer, &QComboBox::currentIndexChanged, [&] { ++changes; });
