@@ -6,6 +6,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QImageReader>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -23,6 +25,7 @@
 #include "app/tips.h"
 #include "document/levelpropedit.h"
 #include "maplets/geoedit.h"
+#include "maplets/maplet_fixtures.h"
 #include "testing/document_fakes.h"
 #include "testing/modal_dialog.h"
 #include "testing/temp_dir.h"
@@ -63,15 +66,33 @@ void WriteDefaultTileset(const std::string& program_directory) {
   writer.Commit();
 }
 
+// A maplet set whose cells name their maplet, as the program's default set.
+void WriteDefaultMapletSet(const std::string& program_directory) {
+  MapletSet set = testing::MarkedSet();
+  set.SetSetTilesetName("default.qts");
+  std::filesystem::create_directories(program_directory + "/Maplets");
+  AtomicFileWriter writer(program_directory + "/Maplets/default.set");
+  writer.Write(set.Bytes().data(), set.Bytes().size());
+  writer.Commit();
+}
+
+class FakePictureDialog : public SavePictureDialog {
+ public:
+  std::optional<PictureChoice> next;
+  std::optional<PictureChoice> ChooseSavePicture() override { return next; }
+};
+
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteDefaultTileset(dir_.Path());
+    if (WithMaplets()) WriteDefaultMapletSet(dir_.Path());
     session_ = std::make_unique<EditorSession>(dir_.Path());
     MainWindowServices services;
     services.dialogs = &fakes_;
     services.map_files = &fakes_;
     services.maplet_files = &fakes_;
+    services.picture_files = &pictures_;
     services.choose_tileset = [this](const QString&) { return chosen_tileset_; };
     services.show_whats_new = [this] {
       ++whats_new_shown_;
@@ -86,6 +107,7 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
   }
 
+  virtual bool WithMaplets() const { return false; }
   MapDocument& Doc() { return session_->document; }
   MapView* View() { return window_->DrawGrid1(); }
   QWidget* MapSurface() { return View()->viewport(); }
@@ -120,6 +142,7 @@ class MainWindowTest : public ::testing::Test {
 
   TempDir dir_;
   FakeDialogs fakes_;
+  FakePictureDialog pictures_;
   std::optional<QString> chosen_tileset_;
   int whats_new_shown_ = 0;
   int tiles_when_whats_new_ = -1;
@@ -428,6 +451,87 @@ TEST_F(MainWindowTest, StatusBarShowsHints) {
   QApplication::processEvents();
   EXPECT_EQ(window_->statusBar()->currentMessage(),
             " Zoom Out To View A Larger Map Area At Reduced Detail.");
+}
+
+TEST_F(MainWindowTest, CopyPasteAndUndoThroughTheEditShortcuts) {
+  PickTile(4);
+  ChooseLayer(1);
+  Drag({2, 2}, {3, 3});
+  Doc().Current().SetSlot(4, 4, 5, {9, 0, 0});  // another layer of the copied region
+  QTest::keyClick(window_.get(), Qt::Key_C, Qt::ControlModifier);
+  View()->SetSelection(GridSelection::SingleCell(20, 30));
+  ChooseLayer(6);
+  QTest::keyClick(window_.get(), Qt::Key_V, Qt::ControlModifier);
+  for (GridCell cell : {GridCell{20, 30}, GridCell{21, 30}, GridCell{20, 31}, GridCell{21, 31}}) {
+    EXPECT_EQ(Slot(cell, 6).TileIndex, 4) << cell.column << "," << cell.row;
+    EXPECT_EQ(Slot(cell, 1).TileIndex, 0);
+    EXPECT_EQ(Slot(cell, 5).TileIndex, 0);
+  }
+  QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Slot({20, 30}, 6).TileIndex, 0);
+  EXPECT_EQ(Slot({2, 2}, 1).TileIndex, 4);
+}
+
+TEST_F(MainWindowTest, PictureExportsOfTheSelection) {
+  Drag({1, 1}, {3, 2});  // 3 x 2 cells at 32 pixels
+  window_->Action("ExportClipboard")->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(96, 64));
+
+  const std::string path = dir_.File("level");
+  pictures_.next = PictureChoice{path, 3};  // PNG chosen, no extension typed
+  window_->Action("ExportDisk")->trigger();
+  QImageReader picture(QString::fromStdString(path + ".png"));
+  EXPECT_EQ(picture.size(), QSize(96, 64));
+  EXPECT_TRUE(fakes_.errors.empty());
+}
+
+TEST_F(MainWindowTest, SmartToolGrowsAPatchAndUndoTakesItBack) {
+  PickTile(kSmartTile);
+  Doc().SetModified(false);
+  Click({10, 10});
+  int written = 0;
+  for (int column = 8; column <= 12; ++column) {
+    for (int row = 8; row <= 12; ++row) {
+      const int tile = Slot({column, row}, 0).TileIndex;
+      if (tile == 0) continue;
+      ++written;
+      EXPECT_GE(tile, kSmartTile);
+      EXPECT_LT(tile, kSmartTile + 16);
+    }
+  }
+  EXPECT_GT(written, 0);
+  EXPECT_TRUE(Doc().Modified());
+  Trigger("Undo");
+  EXPECT_EQ(Slot({10, 10}, 0).TileIndex, 0);
+}
+
+class MainWindowWithMapletsTest : public MainWindowTest {
+ protected:
+  bool WithMaplets() const override { return true; }
+};
+
+TEST_F(MainWindowWithMapletsTest, GenerateAndInsertRandomMaplets) {
+  ASSERT_TRUE(window_->Action("GenerateRandomMap1")->isEnabled());
+  Doc().SetModified(false);
+  QTest::keyClick(window_.get(), Qt::Key_R, Qt::ControlModifier);
+  // Upper-left maplets (position 1) fill the corner; the tail and Modified stay.
+  EXPECT_EQ(Slot({0, 0}, 0).TileIndex / 10, 1);
+  EXPECT_EQ(Slot({71, 71}, 0).TileIndex / 10, 9);
+  EXPECT_EQ(Slot({30, 40}, 0).TileIndex / 10, 5);
+  EXPECT_FALSE(Doc().Modified());
+
+  Trigger("FileNew1");
+  View()->SetSelection(GridSelection::SingleCell(65, 70));
+  QTest::keyClick(window_.get(), Qt::Key_M, Qt::ControlModifier);
+  int written = 0;
+  for (int column = 0; column < MapSize; ++column) {
+    for (int row = 0; row < MapSize; ++row) written += Slot({column, row}, 0).TileIndex != 0;
+  }
+  EXPECT_EQ(written, 7 * 2) << "the maplet is cut at the level's edge";
+  EXPECT_NE(Slot({65, 70}, 0).TileIndex, 0);
+  EXPECT_TRUE(Doc().Modified());
+  QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Slot({65, 70}, 0).TileIndex, 0);
 }
 
 }  // namespace
