@@ -103,49 +103,53 @@ void MapView::InvalidateSelection(GridSelection selection) {
   viewport()->update(first.united(last));
 }
 
-QImage MapView::RenderArea(QRect area) {
-  QImage picture(area.size(), QImage::Format_RGB888);
+QImage MapView::RenderArea(QRect area, int scale) {
+  scale = std::max(1, scale);
+  QImage picture(area.size() * scale, QImage::Format_RGB888);
   if (picture.isNull()) return picture;
   picture.fill(palette().color(QPalette::Dark));
 
-  // The cells the area touches, and where the first of them starts in it.
-  const int x0 = area.left() + horizontalScrollBar()->value();
-  const int y0 = area.top() + verticalScrollBar()->value();
-  const int extent = MapSize * cell_size_;
-  const int x1 = std::min(x0 + area.width(), extent);
-  const int y1 = std::min(y0 + area.height(), extent);
+  // The cells the area touches, in screen pixels, and where the first of them
+  // starts in it.
+  const int cell = cell_size_ * scale;
+  const int x0 = (area.left() + horizontalScrollBar()->value()) * scale;
+  const int y0 = (area.top() + verticalScrollBar()->value()) * scale;
+  const int extent = MapSize * cell;
+  const int x1 = std::min(x0 + area.width() * scale, extent);
+  const int y1 = std::min(y0 + area.height() * scale, extent);
   if (x0 >= x1 || y0 >= y1 || x0 < 0 || y0 < 0) return picture;
   CellBlock block;
-  block.column = x0 / cell_size_;
-  block.row = y0 / cell_size_;
-  block.columns = (x1 - 1) / cell_size_ - block.column + 1;
-  block.rows = (y1 - 1) / cell_size_ - block.row + 1;
+  block.column = x0 / cell;
+  block.row = y0 / cell;
+  block.columns = (x1 - 1) / cell - block.column + 1;
+  block.rows = (y1 - 1) / cell - block.row + 1;
 
   // The renderer draws whole cells; it starts at the first cell's corner, which
   // may lie up to a cell above and left of the area, so draw into a picture that
   // reaches there and take the area out of it.
-  const int offset_x = x0 - block.column * cell_size_;
-  const int offset_y = y0 - block.row * cell_size_;
-  QImage cells(block.columns * cell_size_, block.rows * cell_size_, QImage::Format_RGB888);
+  const int offset_x = x0 - block.column * cell;
+  const int offset_y = y0 - block.row * cell;
+  QImage cells(block.columns * cell, block.rows * cell, QImage::Format_RGB888);
   if (cells.isNull()) return picture;
   RgbView target{cells.bits(), cells.width(), cells.height(),
                  static_cast<std::size_t>(cells.bytesPerLine())};
   const auto failure =
-      renderer_.Render(document_.Current(), tileset_, block, cell_size_, target, &selection_);
+      renderer_.Render(document_.Current(), tileset_, block, cell, target, &selection_);
   if (failure && std::find(reported_.begin(), reported_.end(), *failure) == reported_.end()) {
     reported_.push_back(*failure);
     emit RenderFailed(QString::fromStdString(*failure));
   }
   QPainter painter(&picture);
-  painter.drawImage(QPoint(0, 0), cells,
-                    QRect(offset_x, offset_y, x1 - x0, y1 - y0));
+  painter.drawImage(QPoint(0, 0), cells, QRect(offset_x, offset_y, x1 - x0, y1 - y0));
+  painter.end();
+  picture.setDevicePixelRatio(scale);
   return picture;
 }
 
 void MapView::paintEvent(QPaintEvent* event) {
   const QRect area = event->rect().intersected(viewport()->rect());
   if (area.isEmpty()) return;
-  const QImage picture = RenderArea(area);
+  const QImage picture = RenderArea(area, qRound(devicePixelRatioF()));
   QPainter painter(viewport());
   painter.drawImage(area.topLeft(), picture);
 }

@@ -41,8 +41,10 @@ class MapView : public QAbstractScrollArea {
   // Scrolls so that the cell is visible.
   void EnsureVisible(GridCell cell);
 
-  // Draws the viewport area `area` as a paint would, into a picture of its size.
-  QImage RenderArea(QRect area);
+  // Draws the viewport area `area` as a paint would, into a picture of its size
+  // times `scale` (the screen's pixels per logical pixel), so cells stay sharp on
+  // high-density screens.
+  QImage RenderArea(QRect area, int scale = 1);
 
  signals:
   // DrawGrid1MouseUp: a mouse button was released over the map; the selection has

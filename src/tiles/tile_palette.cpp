@@ -79,7 +79,12 @@ const QImage& SymbolGrid::Picture(int tile) {
   if (pictures_.size() != static_cast<std::size_t>(tileset_.TileCount()))
     pictures_.assign(static_cast<std::size_t>(tileset_.TileCount()), QImage());
   QImage& picture = pictures_[static_cast<std::size_t>(tile)];
-  if (picture.isNull()) picture = TilePicture(tileset_.Image(tile), cell_size_, cell_size_);
+  if (picture.isNull()) {
+    // At the screen's own pixel size, so tiles stay sharp on high-density screens.
+    const int scale = std::max(1, qRound(devicePixelRatioF()));
+    picture = TilePicture(tileset_.Image(tile), cell_size_ * scale, cell_size_ * scale);
+    picture.setDevicePixelRatio(scale);
+  }
   return picture;
 }
 
