@@ -43,6 +43,7 @@ class QmtoolExportTest : public ::testing::Test {
           if (x % 7 == 0) level->SetSlot(x, y, 2, {14, 45, 25});  // turned wall section
         }
       }
+      if (i == 1) level->SetLayerVisible(2, false);  // "Layer 3" unchecked on this level
       levels.push_back(std::move(level));
     }
     document.ReplaceLevels(std::move(levels));
@@ -79,6 +80,31 @@ TEST_F(QmtoolExportTest, WritesTheLevelAsTheCoreRendersIt) {
     ASSERT_EQ(std::memcmp(written.Row(y), want.Row(y), 3 * static_cast<std::size_t>(want.width)), 0)
         << "row " << y;
   }
+}
+
+TEST_F(QmtoolExportTest, LayerUncheckedOnALevelIsLeftOutOfItsPictureOnly) {
+  ASSERT_EQ(Run(Map() + " " + Out("hidden.png") + " --level 1 --cell-size 8"), 0);
+  ASSERT_EQ(Run(Map() + " " + Out("shown.png") + " --level 0 --cell-size 8"), 0);
+  Tileset tileset;
+  QuietDialogs dialogs;
+  ASSERT_TRUE(LoadTileset(tileset, "default.qts", QM_BIN_DIR, dialogs));
+  const LoadedMap map = LoadMapFile(Map(), NewMapHeader(32));
+  // Level 1 as it would look with its third layer emptied instead of hidden.
+  TMap bare = *map.levels[1];
+  bare.SetLayerVisible(2, true);
+  for (int x = 1; x <= MapSize; ++x)
+    for (int y = 1; y <= MapSize; ++y) bare.SetSlot(x, y, 2, {});
+  const ExportPicture want = RenderRegionPicture(bare, tileset, kWholeLevel, 8);
+  const PngImage hidden = PngImage::LoadFile(Out("hidden.png"));
+  for (int y = 0; y < want.height; ++y) {
+    ASSERT_EQ(std::memcmp(hidden.Row(y), want.Row(y), 3 * static_cast<std::size_t>(want.width)), 0)
+        << "row " << y;
+  }
+  // Level 0 keeps the layer: its wall columns differ from the bare floor.
+  const PngImage shown = PngImage::LoadFile(Out("shown.png"));
+  const ExportPicture with_layer = RenderRegionPicture(*map.levels[0], tileset, kWholeLevel, 8);
+  EXPECT_EQ(std::memcmp(shown.Row(4), with_layer.Row(4), 3 * static_cast<std::size_t>(want.width)), 0);
+  EXPECT_TRUE(map.levels[0]->LayerVisible(2));
 }
 
 TEST_F(QmtoolExportTest, RegionCellSizeAndQuarters) {
