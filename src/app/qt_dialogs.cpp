@@ -26,6 +26,18 @@ void MessageBoxDialogs::ShowError(const std::string& message) {
   QMessageBox::critical(parent_, kMessageTitle, ToQString(message));
 }
 
+QDialogButtonBox* OkCancelButtons(QDialog* dialog, QPushButton* ok, QPushButton* cancel) {
+  ok->setObjectName("OkButton");
+  ok->setDefault(true);
+  cancel->setObjectName("CancelButton");
+  auto* buttons = new QDialogButtonBox(dialog);
+  buttons->addButton(ok, QDialogButtonBox::AcceptRole);
+  buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  return buttons;
+}
+
 QString QtFileFilter(const std::string& filter) {
   const QStringList parts = ToQString(filter).split('|');
   QStringList entries;

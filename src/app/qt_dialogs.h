@@ -1,6 +1,9 @@
 #pragma once
 // The editor's answers to what core commands ask: message boxes for questions and
 // errors, file dialogs for paths.
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -41,6 +44,10 @@ class FileDialogChooser : public FileChooser {
   QWidget* parent_;
   QString directory_;
 };
+
+// The button row of a dialog with its accepting button `ok` (the default, named
+// "OkButton") and `cancel` ("CancelButton"), wired to accept and reject.
+QDialogButtonBox* OkCancelButtons(QDialog* dialog, QPushButton* ok, QPushButton* cancel);
 
 // "Maps (*.map)|*.map|All (*.*)|*.*" in the form Qt's dialogs take:
 // "Maps (*.map);;All (*.*)". A description without a pattern in brackets gets

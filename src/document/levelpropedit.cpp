@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/qt_dialogs.h"
 #include "app/record_text.h"
 
 namespace qm {
@@ -43,14 +44,7 @@ TLevelProperties::TLevelProperties(QWidget* parent)
 
   show_hidden_->setObjectName("ShowHidden");
 
-  ok_->setObjectName("OkButton");
-  ok_->setDefault(true);
-  cancel_->setObjectName("CancelButton");
-  auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(ok_, QDialogButtonBox::AcceptRole);
-  buttons->addButton(cancel_, QDialogButtonBox::RejectRole);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this, ok_, cancel_);
 
   auto* title_label = new QLabel("Title:", this);
   title_label->setBuddy(title_);

@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/qt_dialogs.h"
 #include "app/record_text.h"
 #include "document/level_operations.h"
 
@@ -42,14 +43,7 @@ TMapSetProperties::TMapSetProperties(QWidget* parent)
     edits_[static_cast<std::size_t>(layer)] = edit;
   }
 
-  ok_->setObjectName("OkButton");
-  ok_->setDefault(true);
-  cancel_->setObjectName("CancelButton");
-  auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(ok_, QDialogButtonBox::AcceptRole);
-  buttons->addButton(cancel_, QDialogButtonBox::RejectRole);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this, ok_, cancel_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);

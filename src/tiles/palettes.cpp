@@ -5,19 +5,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/qt_dialogs.h"
+
 namespace qm {
 
 TPaletteForm::TPaletteForm(QWidget* parent) : QDialog(parent), files_(new QListWidget(this)) {
   setObjectName("PaletteForm");
   setWindowTitle("Select Tileset");
   files_->setObjectName("FileListBox");
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton("Ok", QDialogButtonBox::AcceptRole);
-  ok->setObjectName("OkButton");
-  ok->setDefault(true);
-  buttons->addButton("Cancel", QDialogButtonBox::RejectRole)->setObjectName("CancelButton");
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons =
+      OkCancelButtons(this, new QPushButton("Ok", this), new QPushButton("Cancel", this));
   connect(files_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(files_);
