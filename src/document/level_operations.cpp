@@ -102,7 +102,16 @@ void ApplyLevelProperties(MapDocument& document, MapViewHost& view, const LevelP
 }
 
 void ApplyLayerNames(MapDocument& document, const std::array<std::string, kLayerCount>& names) {
+  // The names are saved with the map, so a change to them is unsaved work like any
+  // other: without Modified, New, Open and closing would drop it without asking.
+  const MapHeader before = document.Header();
   for (int layer = 0; layer < kLayerCount; ++layer) document.Header().SetLayerName(layer, names[layer]);
+  for (int layer = 0; layer < kLayerCount; ++layer) {
+    if (document.Header().LayerName(layer) != before.LayerName(layer)) {
+      document.SetModified(true);
+      return;
+    }
+  }
 }
 
 }  // namespace qm

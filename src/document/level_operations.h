@@ -38,7 +38,7 @@ LevelProperties ReadLevelProperties(const TMap& level);
 void ApplyLevelProperties(MapDocument& document, MapViewHost& view, const LevelProperties& values);
 
 // Applies the confirmed map properties dialog: each name cut to 32 characters.
-// Leaves Modified as it is.
+// Sets Modified when a name changed; names confirmed as they were leave it.
 void ApplyLayerNames(MapDocument& document, const std::array<std::string, kLayerCount>& names);
 
 }  // namespace qm

@@ -33,7 +33,7 @@ class TMapSetProperties : public QDialog {
   std::array<std::string, kLayerCount> Names() const;
 
   // File, Properties...: shows the map's layer names modally and stores them on
-  // "OK". Modified stays as it was. True on OK: the caller then rebuilds its layer
+  // "OK" (a changed name sets Modified). True on OK: the caller then rebuilds its layer
   // choice (RebuildLayerChoice).
   bool Execute(MapDocument& document);
 

@@ -213,8 +213,8 @@ TEST_F(LevelDialogsTest, MapPropertiesShowAndStoreLayerNames) {
   EXPECT_EQ(doc.Header().LayerName(7), "Fog");
   EXPECT_EQ(doc.Header().LayerName(5), "Roofs");
   EXPECT_EQ(doc.Header().LayerName(0), "Layer 1");
-  // Layer names do not mark the map as modified; only the level dialog does.
-  EXPECT_FALSE(doc.Modified());
+  // The names are saved with the map: changing them is unsaved work.
+  EXPECT_TRUE(doc.Modified());
 }
 
 TEST_F(LevelDialogsTest, MapPropertiesCancelChangesNothing) {

@@ -150,14 +150,18 @@ TEST_F(LevelOperationsTest, LevelPropertiesApplyToTheCurrentLevelOnly) {
   EXPECT_EQ(view.selected, 0);
 }
 
-TEST_F(LevelOperationsTest, LayerNamesAreCutAndLeaveTheFlag) {
+TEST_F(LevelOperationsTest, LayerNamesAreCutAndAChangeIsUnsavedWork) {
   std::array<std::string, kLayerCount> names;
+  for (int i = 0; i < kLayerCount; ++i) names[i] = doc.Header().LayerName(i);
+  ApplyLayerNames(doc, names);
+  EXPECT_FALSE(doc.Modified()) << "the same names again change nothing";
+
   for (int i = 0; i < kLayerCount; ++i) names[i] = "Floor " + std::to_string(i);
   names[4] = std::string(40, 'w');
   ApplyLayerNames(doc, names);
   EXPECT_EQ(doc.Header().LayerName(0), "Floor 0");
   EXPECT_EQ(doc.Header().LayerName(4), std::string(32, 'w'));
-  EXPECT_FALSE(doc.Modified());
+  EXPECT_TRUE(doc.Modified());
 }
 
 }  // namespace
