@@ -9,7 +9,8 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Quillmarch");
-  qm::EditorSession session(QDir::toNativeSeparators(QApplication::applicationDirPath()).toStdString());
+  qm::EditorSession session(
+      QDir::toNativeSeparators(QApplication::applicationDirPath()).toStdString());
   qm::Twinviewform window(session);
   window.show();
   return QApplication::exec();

@@ -21,14 +21,14 @@
 #include "app/record_text.h"
 #include "app/splash.h"
 #include "app/tips.h"
-#include "app/update_check.h"
 #include "app/tool_icons.h"
+#include "app/update_check.h"
 #include "common/file_io.h"
 #include "document/level_operations.h"
 #include "document/levelpropedit.h"
 #include "document/mapsetedit.h"
-#include "editing/effect_bar.h"
 #include "editing/editing_tools.h"
+#include "editing/effect_bar.h"
 #include "editing/undo_clipboard.h"
 #include "maplets/geoedit.h"
 #include "maplets/random_level.h"
@@ -71,11 +71,11 @@ Twinviewform::Twinviewform(EditorSession& session, MainWindowServices services, 
       documents_(session.document,
                  DocumentHost{dialogs_, services_.map_files ? *services_.map_files : own_map_files_,
                               *this}),
-      maplet_commands_(session.maplets,
-                       MapletSetHost{dialogs_,
-                                     services_.maplet_files ? *services_.maplet_files
-                                                            : own_maplet_files_,
-                                     *this, *this}) {
+      maplet_commands_(
+          session.maplets,
+          MapletSetHost{dialogs_,
+                        services_.maplet_files ? *services_.maplet_files : own_maplet_files_, *this,
+                        *this}) {
   setObjectName("winviewform");
   if (!services_.show_whats_new) {
     services_.show_whats_new = [this] {
@@ -113,11 +113,12 @@ Twinviewform::Twinviewform(EditorSession& session, MainWindowServices services, 
 
 Twinviewform::~Twinviewform() = default;
 
-QAction* Twinviewform::Action(const QString& name) const { return actions_.value(name, nullptr); }
+QAction* Twinviewform::Action(const QString& name) const {
+  return actions_.value(name, nullptr);
+}
 
-QAction* Twinviewform::MakeAction(const QString& name, const QString& caption,
-                                  const QString& hint, const QKeySequence& shortcut,
-                                  std::function<void()> run) {
+QAction* Twinviewform::MakeAction(const QString& name, const QString& caption, const QString& hint,
+                                  const QKeySequence& shortcut, std::function<void()> run) {
   auto* action = new QAction(caption, this);
   action->setObjectName(name);
   action->setStatusTip(hint);
@@ -168,9 +169,9 @@ void Twinviewform::BuildActions() {
                                      ToolIconKind::Undo, ToolIconKind::None};
   for (const EditAction& entry : EditActions()) {
     const EditCommand command = entry.command;
-    QAction* action = MakeAction(ToQ(entry.name), ToQ(entry.caption), ToQ(entry.hint),
-                                 QKeySequence(ToQ(entry.shortcut)),
-                                 [this, command] { EditExecute(command); });
+    QAction* action =
+        MakeAction(ToQ(entry.name), ToQ(entry.caption), ToQ(entry.hint),
+                   QKeySequence(ToQ(entry.shortcut)), [this, command] { EditExecute(command); });
     const ToolIconKind icon = edit_icons[static_cast<int>(command)];
     if (icon != ToolIconKind::None) action->setIcon(ToolIcon(icon));
   }
@@ -235,8 +236,8 @@ void Twinviewform::BuildActions() {
   // The four tools: a group of which exactly one is down.
   tool_group_ = new QActionGroup(this);
   tool_group_->setExclusive(true);
-  const ToolIconKind tool_icons[] = {ToolIconKind::Select, ToolIconKind::Draw,
-                                     ToolIconKind::Erase, ToolIconKind::Smart};
+  const ToolIconKind tool_icons[] = {ToolIconKind::Select, ToolIconKind::Draw, ToolIconKind::Erase,
+                                     ToolIconKind::Smart};
   int index = 0;
   for (const ToolButtonText& entry : ToolButtonTexts()) {
     const Tool tool = entry.tool;
@@ -464,9 +465,8 @@ void Twinviewform::FormActivate() {
   if (!first_activation_) return;
   first_activation_ = false;
   const std::string& directory = session_.program_directory;
-  Guarded([&] {
-    LoadTileset(session_.tileset, "", directory, dialogs_, [this] { TilesetLoaded(); });
-  });
+  Guarded(
+      [&] { LoadTileset(session_.tileset, "", directory, dialogs_, [this] { TilesetLoaded(); }); });
   Guarded([&] { documents_.NewMap(); });
   Guarded([&] { maplet_commands_.LoadDefaultMapletSet(directory); });
   own_map_files_.SetDirectory(ProgramSubdirectory(session_, "Files"));
@@ -481,8 +481,10 @@ void Twinviewform::closeEvent(QCloseEvent* event) {
   // Cancel (or a save that did not happen) keeps the program running.
   bool may_close = true;
   Guarded([&] { may_close = documents_.SettleUnsavedChanges(); });
-  if (may_close) event->accept();
-  else event->ignore();
+  if (may_close)
+    event->accept();
+  else
+    event->ignore();
 }
 
 void Twinviewform::SetCaption(const std::string& caption) {
@@ -496,17 +498,25 @@ void Twinviewform::RefillLevelList(const std::vector<std::string>& titles, int s
   sel_level_->setCurrentIndex(selected);
 }
 
-void Twinviewform::RepaintMap() { map_view_->InvalidateAll(); }
+void Twinviewform::RepaintMap() {
+  map_view_->InvalidateAll();
+}
 
-int Twinviewform::ViewCellSize() const { return map_view_->CellSize(); }
+int Twinviewform::ViewCellSize() const {
+  return map_view_->CellSize();
+}
 
-void Twinviewform::SetViewCellSize(int size) { map_view_->SetCellSize(size); }
+void Twinviewform::SetViewCellSize(int size) {
+  map_view_->SetCellSize(size);
+}
 
 std::string Twinviewform::LoadedTilesetName() const {
   return FileNameOf(session_.tileset.TilesetFileName());
 }
 
-void Twinviewform::LoadTilesetNamed(const std::string& name) { LoadTilesetFile(name); }
+void Twinviewform::LoadTilesetNamed(const std::string& name) {
+  LoadTilesetFile(name);
+}
 
 void Twinviewform::LoadTilesetFile(const std::string& name) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -555,12 +565,14 @@ void Twinviewform::SyncToolButtons() {
 }
 
 void Twinviewform::ApplyOutcome(const EditOutcome& outcome) {
-  if (outcome.whole_view) map_view_->InvalidateAll();
-  else map_view_->InvalidateCells(outcome.cells);
+  if (outcome.whole_view)
+    map_view_->InvalidateAll();
+  else
+    map_view_->InvalidateCells(outcome.cells);
 }
 
 void Twinviewform::DrawGrid1MouseUp(Qt::MouseButton button) {
-  const MouseButton which = button == Qt::RightButton   ? MouseButton::Right
+  const MouseButton which = button == Qt::RightButton    ? MouseButton::Right
                             : button == Qt::MiddleButton ? MouseButton::Middle
                                                          : MouseButton::Left;
   Guarded([&] {
@@ -585,11 +597,21 @@ void Twinviewform::EditExecute(EditCommand command) {
   MapDocument& doc = session_.document;
   const GridSelection selection = map_view_->Selection();
   switch (command) {
-    case EditCommand::Cut: ApplyOutcome(Cut(doc, tools_, selection)); break;
-    case EditCommand::Copy: ApplyOutcome(Copy(doc, tools_, selection)); break;
-    case EditCommand::Paste: ApplyOutcome(Paste(doc, tools_, selection)); break;
-    case EditCommand::Undo: ApplyOutcome(Undo(doc)); break;
-    case EditCommand::SetBackground: ApplyOutcome(SetBackground(doc, tools_)); break;
+    case EditCommand::Cut:
+      ApplyOutcome(Cut(doc, tools_, selection));
+      break;
+    case EditCommand::Copy:
+      ApplyOutcome(Copy(doc, tools_, selection));
+      break;
+    case EditCommand::Paste:
+      ApplyOutcome(Paste(doc, tools_, selection));
+      break;
+    case EditCommand::Undo:
+      ApplyOutcome(Undo(doc));
+      break;
+    case EditCommand::SetBackground:
+      ApplyOutcome(SetBackground(doc, tools_));
+      break;
   }
 }
 
@@ -600,8 +622,7 @@ void Twinviewform::GenerateRandomMapExecute() {
 
 void Twinviewform::InsertRandomMapletExecute() {
   const GridSelection selection = map_view_->Selection();
-  InsertMaplet(session_.document, session_.maplets, session_.random, selection.left,
-               selection.top);
+  InsertMaplet(session_.document, session_.maplets, session_.random, selection.left, selection.top);
   map_view_->InvalidateAll();
 }
 

@@ -55,7 +55,11 @@ QDialogButtonBox* OkCancelButtons(QDialog* dialog, QPushButton* ok, QPushButton*
 QString QtFileFilter(const std::string& filter);
 
 // Paths between std::string (UTF-8, as the core keeps them) and QString.
-inline QString ToQString(const std::string& text) { return QString::fromStdString(text); }
-inline std::string ToStdString(const QString& text) { return text.toStdString(); }
+inline QString ToQString(const std::string& text) {
+  return QString::fromStdString(text);
+}
+inline std::string ToStdString(const QString& text) {
+  return text.toStdString();
+}
 
 }  // namespace qm

@@ -2,11 +2,11 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QVBoxLayout>
-#include <optional>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QVBoxLayout>
+#include <optional>
 
 #include "editing/effect_bar_table.h"
 #include "editing/effect_samples.h"
@@ -68,7 +68,8 @@ EffectBar::EffectBar(QWidget* parent) : QWidget(parent), group_(new QButtonGroup
     last_group[entry.row] = entry.group;
 
     auto* button = new QToolButton(this);
-    button->setObjectName(QString::fromUtf8(entry.name.data(), static_cast<int>(entry.name.size())));
+    button->setObjectName(
+        QString::fromUtf8(entry.name.data(), static_cast<int>(entry.name.size())));
     const QString hint = QString::fromUtf8(entry.hint.data(), static_cast<int>(entry.hint.size()));
     button->setToolTip(hint.trimmed());
     button->setStatusTip(hint);
@@ -85,7 +86,9 @@ EffectBar::EffectBar(QWidget* parent) : QWidget(parent), group_(new QButtonGroup
   connect(group_, &QButtonGroup::idClicked, this, &EffectBar::EffectChosen);
 }
 
-int EffectBar::CurrentEffect() const { return group_->checkedId(); }
+int EffectBar::CurrentEffect() const {
+  return group_->checkedId();
+}
 
 bool EffectBar::SetCurrentEffect(int code) {
   QAbstractButton* button = group_->button(code);

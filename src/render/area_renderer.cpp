@@ -5,7 +5,6 @@
 #include <exception>
 #include <thread>
 
-
 namespace qm {
 
 void DrawSelectionOutline(RgbView target, PixelRect cell) {

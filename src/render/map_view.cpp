@@ -39,13 +39,17 @@ void MapView::SetSelection(GridSelection selection) {
   InvalidateSelection(selection_);
 }
 
-void MapView::InvalidateCell(GridCell cell) { viewport()->update(CellRect(cell)); }
+void MapView::InvalidateCell(GridCell cell) {
+  viewport()->update(CellRect(cell));
+}
 
 void MapView::InvalidateCells(const std::vector<GridCell>& cells) {
   for (const GridCell& cell : cells) InvalidateCell(cell);
 }
 
-void MapView::InvalidateAll() { viewport()->update(); }
+void MapView::InvalidateAll() {
+  viewport()->update();
+}
 
 void MapView::TilesetChanged() {
   renderer_.Clear();
@@ -80,10 +84,14 @@ void MapView::EnsureVisible(GridCell cell) {
   QScrollBar* v = verticalScrollBar();
   const int width = viewport()->width();
   const int height = viewport()->height();
-  if (left < h->value()) h->setValue(left);
-  else if (left + cell_size_ > h->value() + width) h->setValue(left + cell_size_ - width);
-  if (top < v->value()) v->setValue(top);
-  else if (top + cell_size_ > v->value() + height) v->setValue(top + cell_size_ - height);
+  if (left < h->value())
+    h->setValue(left);
+  else if (left + cell_size_ > h->value() + width)
+    h->setValue(left + cell_size_ - width);
+  if (top < v->value())
+    v->setValue(top);
+  else if (top + cell_size_ > v->value() + height)
+    v->setValue(top + cell_size_ - height);
 }
 
 void MapView::UpdateScrollBars() {
@@ -183,7 +191,8 @@ void MapView::mouseMoveEvent(QMouseEvent* event) {
 
 void MapView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) dragging_ = false;
-  if (!viewport()->rect().contains(event->position().toPoint()) && event->button() != Qt::LeftButton)
+  if (!viewport()->rect().contains(event->position().toPoint()) &&
+      event->button() != Qt::LeftButton)
     return;
   emit CellsReleased(event->button());
 }
@@ -192,11 +201,21 @@ void MapView::keyPressEvent(QKeyEvent* event) {
   int dx = 0;
   int dy = 0;
   switch (event->key()) {
-    case Qt::Key_Left: dx = -1; break;
-    case Qt::Key_Right: dx = 1; break;
-    case Qt::Key_Up: dy = -1; break;
-    case Qt::Key_Down: dy = 1; break;
-    default: QAbstractScrollArea::keyPressEvent(event); return;
+    case Qt::Key_Left:
+      dx = -1;
+      break;
+    case Qt::Key_Right:
+      dx = 1;
+      break;
+    case Qt::Key_Up:
+      dy = -1;
+      break;
+    case Qt::Key_Down:
+      dy = 1;
+      break;
+    default:
+      QAbstractScrollArea::keyPressEvent(event);
+      return;
   }
   // The moving corner is the one away from the anchor.
   const GridCell moving{selection_.left == anchor_.column ? selection_.right : selection_.left,

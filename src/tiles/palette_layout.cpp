@@ -4,8 +4,12 @@
 
 namespace qm {
 
-int PaletteZoomIn(int cell_size) { return cell_size == 32 ? 64 : 128; }
-int PaletteZoomOut(int cell_size) { return cell_size == 128 ? 64 : 32; }
+int PaletteZoomIn(int cell_size) {
+  return cell_size == 32 ? 64 : 128;
+}
+int PaletteZoomOut(int cell_size) {
+  return cell_size == 128 ? 64 : 32;
+}
 
 int PaletteColumns(int grid_width, int cell_size) {
   if (cell_size <= 0) return 1;

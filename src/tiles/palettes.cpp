@@ -25,8 +25,8 @@ TPaletteForm::TPaletteForm(QWidget* parent) : QDialog(parent), files_(new QListW
 void TPaletteForm::SetDirectory(const QString& directory) {
   directory_ = directory;
   files_->clear();
-  const QStringList names =
-      QDir(directory).entryList({"*.qts"}, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+  const QStringList names = QDir(directory).entryList({"*.qts"}, QDir::Files | QDir::Readable,
+                                                      QDir::Name | QDir::IgnoreCase);
   files_->addItems(names);
 }
 

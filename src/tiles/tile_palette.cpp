@@ -67,7 +67,8 @@ bool SymbolGrid::SymbolGridSelectCell(int column, int row) {
   viewport()->update(CellRect(column, row));
   // Keep the chosen cell in view, as a grid does when the keyboard moves on.
   const QRect rect = CellRect(column, row);
-  if (rect.top() < 0) verticalScrollBar()->setValue(verticalScrollBar()->value() + rect.top());
+  if (rect.top() < 0)
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + rect.top());
   else if (rect.bottom() >= viewport()->height())
     verticalScrollBar()->setValue(verticalScrollBar()->value() + rect.bottom() -
                                   viewport()->height() + 1);
@@ -124,11 +125,21 @@ void SymbolGrid::keyPressEvent(QKeyEvent* event) {
   int column = selected_ < 0 ? 0 : selected_ % columns_;
   int row = selected_ < 0 ? 0 : selected_ / columns_;
   switch (event->key()) {
-    case Qt::Key_Left: --column; break;
-    case Qt::Key_Right: ++column; break;
-    case Qt::Key_Up: --row; break;
-    case Qt::Key_Down: ++row; break;
-    default: QAbstractScrollArea::keyPressEvent(event); return;
+    case Qt::Key_Left:
+      --column;
+      break;
+    case Qt::Key_Right:
+      ++column;
+      break;
+    case Qt::Key_Up:
+      --row;
+      break;
+    case Qt::Key_Down:
+      ++row;
+      break;
+    default:
+      QAbstractScrollArea::keyPressEvent(event);
+      return;
   }
   SymbolGridSelectCell(column, row);
 }

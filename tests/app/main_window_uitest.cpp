@@ -18,14 +18,14 @@
 #include <QToolButton>
 #include <filesystem>
 
+#include "app/tips.h"
 #include "common/byte_stream.h"
 #include "common/file_io.h"
-#include "editing/effect_bar.h"
-#include "render/map_view.h"
-#include "app/tips.h"
 #include "document/levelpropedit.h"
+#include "editing/effect_bar.h"
 #include "maplets/geoedit.h"
 #include "maplets/maplet_fixtures.h"
+#include "render/map_view.h"
 #include "testing/document_fakes.h"
 #include "testing/modal_dialog.h"
 #include "testing/temp_dir.h"
@@ -112,9 +112,7 @@ class MainWindowTest : public ::testing::Test {
   MapView* View() { return window_->DrawGrid1(); }
   QWidget* MapSurface() { return View()->viewport(); }
 
-  QPoint CellCentre(int column, int row) {
-    return View()->CellRect({column, row}).center();
-  }
+  QPoint CellCentre(int column, int row) { return View()->CellRect({column, row}).center(); }
   void PickTile(int tile) {
     SymbolGrid* grid = window_->PaletteGrid();
     const int columns = grid->Columns();
@@ -133,9 +131,7 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_NE(found, nullptr) << action;
     found->trigger();
   }
-  QToolButton* ToolButton(const char* name) {
-    return window_->findChild<QToolButton*>(name);
-  }
+  QToolButton* ToolButton(const char* name) { return window_->findChild<QToolButton*>(name); }
   LayerSlot Slot(GridCell cell, int layer) {
     return Doc().Current().Slot(cell.column + 1, cell.row + 1, layer);
   }
@@ -182,8 +178,8 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsInOrder) {
                          "Generate Random Map", "Export...", "Properties...", "E&xit"}));
   EXPECT_EQ(captions("Export1"), (QStringList{"Image...", "Tiled Map Images..."}));
   EXPECT_EQ(captions("Level1"),
-            (QStringList{"&Up One Level", "&Down One Level", "&Add", "Insert", "&Delete",
-                         "Move Up", "Move Down", "Set Background", "P&roperties"}));
+            (QStringList{"&Up One Level", "&Down One Level", "&Add", "Insert", "&Delete", "Move Up",
+                         "Move Down", "Set Background", "P&roperties"}));
   EXPECT_EQ(captions("Help1"),
             (QStringList{"Help Index", "Whats New", "Check For Updates", "&About..."}));
   // Without a maplet set there is nothing to generate from.

@@ -23,9 +23,10 @@ struct Fixture {
       for (int y = 1; y <= MapSize; ++y) {
         const int mix = x * 7 + y * 3;
         level->SetSlot(x, y, 0, {static_cast<std::uint16_t>(1 + mix % 4), 0, 0});
-        level->SetSlot(x, y, 1,
-                       {static_cast<std::uint16_t>(1 + (mix / 4) % 4),
-                        static_cast<std::uint8_t>((mix % 3) * 45), static_cast<std::uint8_t>(mix % 49)});
+        level->SetSlot(
+            x, y, 1,
+            {static_cast<std::uint16_t>(1 + (mix / 4) % 4),
+             static_cast<std::uint8_t>((mix % 3) * 45), static_cast<std::uint8_t>(mix % 49)});
       }
     }
   }
@@ -55,7 +56,8 @@ TEST(AreaRenderer, EveryCellIsWhatRenderCellDrawsAtItsPlaceOnAnyNumberOfThreads)
       RenderCell(*f.level, f.tiles, block.column + c + 1, block.row + r + 1, cell);
       for (int y = 0; y < kCell && r * kCell + y < height; ++y) {
         for (int x = 0; x < kCell && c * kCell + x < width; ++x) {
-          const std::size_t at = 3 * (static_cast<std::size_t>(r * kCell + y) * width + c * kCell + x);
+          const std::size_t at =
+              3 * (static_cast<std::size_t>(r * kCell + y) * width + c * kCell + x);
           ASSERT_EQ(0, std::memcmp(&one[at], cell.Row(y) + 3 * x, 3)) << c << "," << r;
         }
       }
