@@ -83,11 +83,23 @@ bool HaveSsse3() {
 
 // Four pixels a step: one load of 16 source bytes, byte shuffles into the 12
 // colour bytes and the alpha repeated under each of them, and the blend on 16-bit
-// lanes. The blend formula needs no special cases: alpha 0 gives the target byte
-// back exactly and alpha 255 the source byte, so the lanes past the 12 (colour
-// and alpha 0) store the target's own bytes again. A step reads and writes 16
-// target bytes, so it runs while 16 are left in the row; the rest goes pixel by
-// pixel.
+// lanes. The target's 12 bytes are read and written as 8 and 4, never a byte
+// beyond the row. The blend formula needs no special cases: alpha 0 gives the
+// target byte back exactly and alpha 255 the source byte. The last one to three
+// pixels go one by one.
+__attribute__((target("ssse3"))) inline __m128i Load12(const std::uint8_t* p) {
+  std::uint32_t tail;
+  std::memcpy(&tail, p + 8, 4);
+  return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                            _mm_cvtsi32_si128(static_cast<int>(tail)));
+}
+
+__attribute__((target("ssse3"))) inline void Store12(std::uint8_t* p, __m128i v) {
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+  const std::uint32_t tail = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 8)));
+  std::memcpy(p + 8, &tail, 4);
+}
+
 __attribute__((target("ssse3"))) void BlendSsse3(const std::uint8_t* rgba, std::uint8_t* rgb,
                                                  int n) {
   const __m128i colour = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
@@ -95,24 +107,26 @@ __attribute__((target("ssse3"))) void BlendSsse3(const std::uint8_t* rgba, std::
   const __m128i zero = _mm_setzero_si128();
   const __m128i full = _mm_set1_epi16(255);
   const __m128i half = _mm_set1_epi16(128);
+  auto blend = [&](__m128i c16, __m128i a16, __m128i d16) {
+    __m128i v = _mm_add_epi16(_mm_mullo_epi16(c16, a16),
+                              _mm_mullo_epi16(d16, _mm_sub_epi16(full, a16)));
+    v = _mm_add_epi16(v, half);
+    return _mm_srli_epi16(_mm_add_epi16(v, _mm_srli_epi16(v, 8)), 8);
+  };
   int i = 0;
-  for (; 3 * (n - i) >= 16; i += 4) {
+  for (; i + 4 <= n; i += 4) {
     const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba + 4 * i));
-    std::uint8_t* out = rgb + 3 * i;
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
-    const __m128i c = _mm_shuffle_epi8(s, colour);
     const __m128i a = _mm_shuffle_epi8(s, alpha);
-    auto half_blend = [&](__m128i c16, __m128i a16, __m128i d16) {
-      __m128i v = _mm_add_epi16(_mm_mullo_epi16(c16, a16),
-                                _mm_mullo_epi16(d16, _mm_sub_epi16(full, a16)));
-      v = _mm_add_epi16(v, half);
-      return _mm_srli_epi16(_mm_add_epi16(v, _mm_srli_epi16(v, 8)), 8);
-    };
-    const __m128i lo = half_blend(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(a, zero),
-                                  _mm_unpacklo_epi8(d, zero));
-    const __m128i hi = half_blend(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(a, zero),
-                                  _mm_unpackhi_epi8(d, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(lo, hi));
+    // Four clear pixels, common around props: nothing to do.
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(a, zero)) == 0xFFFF) continue;
+    std::uint8_t* out = rgb + 3 * i;
+    const __m128i d = Load12(out);
+    const __m128i c = _mm_shuffle_epi8(s, colour);
+    const __m128i lo = blend(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(a, zero),
+                             _mm_unpacklo_epi8(d, zero));
+    const __m128i hi = blend(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(a, zero),
+                             _mm_unpackhi_epi8(d, zero));
+    Store12(out, _mm_packus_epi16(lo, hi));
   }
   BlendPortable(rgba + 4 * i, rgb + 3 * i, n - i);
 }
@@ -120,14 +134,23 @@ __attribute__((target("ssse3"))) void BlendSsse3(const std::uint8_t* rgba, std::
 __attribute__((target("ssse3"))) void CopySsse3(const std::uint8_t* rgba, std::uint8_t* rgb,
                                                 int n) {
   const __m128i colour = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  const __m128i keep = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1);
   int i = 0;
-  for (; 3 * (n - i) >= 16; i += 4) {
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba + 4 * i));
-    std::uint8_t* out = rgb + 3 * i;
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                     _mm_or_si128(_mm_shuffle_epi8(s, colour), _mm_and_si128(d, keep)));
+  // Sixteen pixels a step make 48 target bytes, three whole stores.
+  for (; i + 16 <= n; i += 16) {
+    const auto* in = reinterpret_cast<const __m128i*>(rgba + 4 * i);
+    const __m128i p0 = _mm_shuffle_epi8(_mm_loadu_si128(in), colour);
+    const __m128i p1 = _mm_shuffle_epi8(_mm_loadu_si128(in + 1), colour);
+    const __m128i p2 = _mm_shuffle_epi8(_mm_loadu_si128(in + 2), colour);
+    const __m128i p3 = _mm_shuffle_epi8(_mm_loadu_si128(in + 3), colour);
+    auto* out = reinterpret_cast<__m128i*>(rgb + 3 * i);
+    _mm_storeu_si128(out, _mm_or_si128(p0, _mm_slli_si128(p1, 12)));
+    _mm_storeu_si128(out + 1, _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)));
+    _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
+  }
+  for (; i + 4 <= n; i += 4) {
+    Store12(rgb + 3 * i,
+            _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba + 4 * i)),
+                             colour));
   }
   CopyPortable(rgba + 4 * i, rgb + 3 * i, n - i);
 }
