@@ -547,7 +547,9 @@ PngImage DecodePngWithLibpng(std::span<const std::uint8_t> stream) {
   return DecodeWithLibpng(stream);
 }
 
-PngImage PngImage::Load(ByteSource& source) {
+PngImage PngImage::Load(ByteSource& source) { return Decode(ReadDatastream(source)); }
+
+PngDatastream PngImage::ReadDatastream(ByteSource& source) {
   std::vector<std::uint8_t> stream(kSignature.size());
   if (source.Read(stream.data(), stream.size()) != stream.size() ||
       !std::equal(kSignature.begin(), kSignature.end(), stream.begin())) {
@@ -580,9 +582,15 @@ PngImage PngImage::Load(ByteSource& source) {
     first = false;
     if (is_iend) break;
   }
+  PngDatastream datastream;
+  datastream.bytes_ = std::move(stream);
+  return datastream;
+}
+
+PngImage PngImage::Decode(const PngDatastream& datastream) {
   PngImage image;
-  if (DecodeDirect(stream, image)) return image;
-  return DecodeWithLibpng(stream);
+  if (DecodeDirect(datastream.bytes_, image)) return image;
+  return DecodeWithLibpng(datastream.bytes_);
 }
 
 PngImage PngImage::LoadFile(const std::string& path) {
