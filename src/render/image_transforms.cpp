@@ -32,6 +32,71 @@ inline std::uint8_t Bilinear(int p00, int p01, int p10, int p11, double fx, doub
   return ClampByte(static_cast<int>(RoundHalfEven(value)));
 }
 
+#ifdef __SSE2__
+// The bilinear step for two channels at once: the same operations on the same
+// doubles in the same order as Bilinear, so the same bytes.
+inline __m128d Pair(int first, int second) {
+  return _mm_cvtepi32_pd(_mm_setr_epi32(first, second, 0, 0));
+}
+
+inline __m128i BilinearPair(__m128d p00, __m128d p01, __m128d p10, __m128d p11, __m128d fx,
+                            __m128d fy) {
+  const __m128d top = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(p01, p00), fx), p00);
+  const __m128d bottom = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(p11, p10), fx), p10);
+  const __m128d value = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(bottom, top), fy), top);
+  const __m128d magic = _mm_set1_pd(6755399441055744.0);
+  return _mm_cvttpd_epi32(_mm_sub_pd(_mm_add_pd(value, magic), magic));
+}
+#endif
+
+
+// Colour bytes and alpha of the bilinear sample at (sx, sy) whose nearest pixel
+// is (ix, iy) inside the image; alpha 255 for an image without alpha.
+inline void BilinearPixel(const PngImage& image, double sx, double sy, int ix, int iy,
+                          std::uint8_t* rgb, std::uint8_t& alpha) {
+  const double fx = sx - ix;
+  const double fy = sy - iy;
+  const int ix1 = Clamp(ix + 1, 0, image.Width() - 1);
+  const int iy1 = Clamp(iy + 1, 0, image.Height() - 1);
+  const std::uint8_t* r0 = image.Row(iy);
+  const std::uint8_t* r1 = image.Row(iy1);
+  const bool has_alpha = image.HasAlpha();
+#ifdef __SSE2__
+  const __m128d fxs = _mm_set1_pd(fx);
+  const __m128d fys = _mm_set1_pd(fy);
+  const int p = 3 * ix;
+  const int q = 3 * ix1;
+  const __m128i rg = BilinearPair(Pair(r0[p], r0[p + 1]), Pair(r0[q], r0[q + 1]),
+                                  Pair(r1[p], r1[p + 1]), Pair(r1[q], r1[q + 1]), fxs, fys);
+  const std::uint8_t* a0 = has_alpha ? image.AlphaRow(iy) : nullptr;
+  const std::uint8_t* a1 = has_alpha ? image.AlphaRow(iy1) : nullptr;
+  const __m128i ba =
+      has_alpha ? BilinearPair(Pair(r0[p + 2], a0[ix]), Pair(r0[q + 2], a0[ix1]),
+                               Pair(r1[p + 2], a1[ix]), Pair(r1[q + 2], a1[ix1]), fxs, fys)
+                : BilinearPair(Pair(r0[p + 2], 255), Pair(r0[q + 2], 255),
+                               Pair(r1[p + 2], 255), Pair(r1[q + 2], 255), fxs, fys);
+  // Four 32-bit results to bytes, clamped to 0 .. 255 on the way.
+  const __m128i words = _mm_packs_epi32(_mm_unpacklo_epi64(rg, ba), _mm_setzero_si128());
+  const std::uint32_t bytes =
+      static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+  rgb[0] = static_cast<std::uint8_t>(bytes);
+  rgb[1] = static_cast<std::uint8_t>(bytes >> 8);
+  rgb[2] = static_cast<std::uint8_t>(bytes >> 16);
+  alpha = static_cast<std::uint8_t>(bytes >> 24);
+#else
+  for (int k = 0; k < 3; ++k) {
+    rgb[k] = Bilinear(r0[3 * ix + k], r0[3 * ix1 + k], r1[3 * ix + k], r1[3 * ix1 + k], fx, fy);
+  }
+  if (has_alpha) {
+    const std::uint8_t* a0 = image.AlphaRow(iy);
+    const std::uint8_t* a1 = image.AlphaRow(iy1);
+    alpha = Bilinear(a0[ix], a0[ix1], a1[ix], a1[ix1], fx, fy);
+  } else {
+    alpha = 255;
+  }
+#endif
+}
+
 }  // namespace
 
 int Ceiling(double x) {
@@ -127,44 +192,10 @@ void RotatedSampler::Sample(int x, int y, std::uint8_t rgb[3], std::uint8_t& alp
   const double rx = RoundHalfEven(sx);
   const double ry = RoundHalfEven(sy);
   if (rx < 0 || rx >= width || ry < 0 || ry >= height) return;
-  const int ix = static_cast<int>(rx);
-  const int iy = static_cast<int>(ry);
-  const double fx = sx - ix;
-  const double fy = sy - iy;
-  const int ix1 = Clamp(ix + 1, 0, width - 1);
-  const int iy1 = Clamp(iy + 1, 0, height - 1);
-  const std::uint8_t* r0 = source_.Row(iy);
-  const std::uint8_t* r1 = source_.Row(iy1);
-  for (int k = 0; k < 3; ++k) {
-    rgb[k] = Bilinear(r0[3 * ix + k], r0[3 * ix1 + k], r1[3 * ix + k], r1[3 * ix1 + k], fx, fy);
-  }
-  if (has_alpha) {
-    const std::uint8_t* a0 = source_.AlphaRow(iy);
-    const std::uint8_t* a1 = source_.AlphaRow(iy1);
-    alpha = Bilinear(a0[ix], a0[ix1], a1[ix], a1[ix1], fx, fy);
-  } else {
-    alpha = 255;
-  }
+  BilinearPixel(source_, sx, sy, static_cast<int>(rx), static_cast<int>(ry), rgb, alpha);
 }
 
 namespace {
-
-#ifdef __SSE2__
-// The bilinear step of RotatedSampler::Sample for two channels at once: the same
-// operations on the same doubles in the same order, so the same bytes.
-inline __m128d Pair(int first, int second) {
-  return _mm_cvtepi32_pd(_mm_setr_epi32(first, second, 0, 0));
-}
-
-inline __m128i BilinearPair(__m128d p00, __m128d p01, __m128d p10, __m128d p11, __m128d fx,
-                            __m128d fy) {
-  const __m128d top = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(p01, p00), fx), p00);
-  const __m128d bottom = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(p11, p10), fx), p10);
-  const __m128d value = _mm_add_pd(_mm_mul_pd(_mm_sub_pd(bottom, top), fy), top);
-  const __m128d magic = _mm_set1_pd(6755399441055744.0);
-  return _mm_cvttpd_epi32(_mm_sub_pd(_mm_add_pd(value, magic), magic));
-}
-#endif
 
 // RotateImage for angles that are not whole quarter turns: RotatedSampler's
 // arithmetic, row by row, with the row's terms computed once.
@@ -194,44 +225,9 @@ void RotateRows(const PngImage& image, double degrees, PngImage& dest) {
       const double rx = RoundHalfEven(sx);
       const double ry = RoundHalfEven(sy);
       if (rx < 0 || rx >= width || ry < 0 || ry >= height) continue;  // stays blank
-      const int ix = static_cast<int>(rx);
-      const int iy = static_cast<int>(ry);
-      const double fx = sx - ix;
-      const double fy = sy - iy;
-      const int ix1 = Clamp(ix + 1, 0, width - 1);
-      const int iy1 = Clamp(iy + 1, 0, height - 1);
-      const std::uint8_t* r0 = image.Row(iy);
-      const std::uint8_t* r1 = image.Row(iy1);
-      const std::uint8_t* a0 = has_alpha ? image.AlphaRow(iy) : nullptr;
-      const std::uint8_t* a1 = has_alpha ? image.AlphaRow(iy1) : nullptr;
-#ifdef __SSE2__
-      const __m128d fxs = _mm_set1_pd(fx);
-      const __m128d fys = _mm_set1_pd(fy);
-      const int p = 3 * ix;
-      const int q = 3 * ix1;
-      const __m128i rg = BilinearPair(Pair(r0[p], r0[p + 1]), Pair(r0[q], r0[q + 1]),
-                                      Pair(r1[p], r1[p + 1]), Pair(r1[q], r1[q + 1]), fxs, fys);
-      const __m128i ba =
-          has_alpha
-              ? BilinearPair(Pair(r0[p + 2], a0[ix]), Pair(r0[q + 2], a0[ix1]),
-                             Pair(r1[p + 2], a1[ix]), Pair(r1[q + 2], a1[ix1]), fxs, fys)
-              : BilinearPair(Pair(r0[p + 2], 0), Pair(r0[q + 2], 0), Pair(r1[p + 2], 0),
-                             Pair(r1[q + 2], 0), fxs, fys);
-      // Four 32-bit results to bytes, clamped to 0 .. 255 on the way.
-      const __m128i words = _mm_packs_epi32(_mm_unpacklo_epi64(rg, ba), _mm_setzero_si128());
-      const std::uint32_t bytes =
-          static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
-      out[3 * x] = static_cast<std::uint8_t>(bytes);
-      out[3 * x + 1] = static_cast<std::uint8_t>(bytes >> 8);
-      out[3 * x + 2] = static_cast<std::uint8_t>(bytes >> 16);
-      if (has_alpha) out_alpha[x] = static_cast<std::uint8_t>(bytes >> 24);
-#else
-      for (int k = 0; k < 3; ++k) {
-        out[3 * x + k] = Bilinear(r0[3 * ix + k], r0[3 * ix1 + k], r1[3 * ix + k],
-                                  r1[3 * ix1 + k], fx, fy);
-      }
-      if (has_alpha) out_alpha[x] = Bilinear(a0[ix], a0[ix1], a1[ix], a1[ix1], fx, fy);
-#endif
+      std::uint8_t alpha;
+      BilinearPixel(image, sx, sy, static_cast<int>(rx), static_cast<int>(ry), out + 3 * x, alpha);
+      if (has_alpha) out_alpha[x] = alpha;
     }
   }
 }
