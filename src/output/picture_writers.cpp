@@ -3,6 +3,10 @@
 #include <png.h>
 #include <zlib.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -115,9 +119,15 @@ DeflatedSegment DeflateSegment(PngSegment segment, std::vector<std::uint8_t> out
     const std::uint8_t* above = y > 0 ? row - stride : segment.prior.data();
     row[-1] = 2;  // Up
     if (y == 0 && segment.prior.empty()) continue;  // the top row: Up over zeros
-    for (std::size_t i = 0; i < row_bytes; ++i) {
-      row[i] = static_cast<std::uint8_t>(row[i] - above[i]);
+    std::size_t i = 0;
+#ifdef __SSE2__
+    for (; i + 16 <= row_bytes; i += 16) {
+      const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+      const __m128i up = _mm_loadu_si128(reinterpret_cast<const __m128i*>(above + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_sub_epi8(here, up));
     }
+#endif
+    for (; i < row_bytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] - above[i]);
   }
 
   DeflatedSegment out;
