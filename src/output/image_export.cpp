@@ -40,7 +40,9 @@ void CheckExport(ExportRegion region, int cell_size) {
 // scaled copies that a level uses again and again (about 24 MiB of them at 32
 // pixels a cell), so they keep more; large cells derive work images that a
 // level seldom repeats, and two bands of a 192-pixel export already take 16 MiB.
-std::size_t ExportCacheBytes(int cell_size) { return cell_size <= 64 ? 24u << 20 : 6u << 20; }
+std::size_t ExportCacheBytes(int cell_size) {
+  return cell_size <= 64 ? 24u << 20 : 6u << 20;
+}
 
 // How many threads render the cells of a band: each takes a run of columns with
 // a cell buffer and a cache of its own. Small cells cost little to draw and much

@@ -97,8 +97,8 @@ struct PngSegment {
 struct DeflatedSegment {
   std::vector<std::uint8_t> bytes;
   std::vector<std::uint8_t> rows;  // the segment's buffer, handed back for the next one
-  uLong adler = 0;       // of the filtered bytes
-  std::size_t size = 0;  // filtered bytes
+  uLong adler = 0;                 // of the filtered bytes
+  std::size_t size = 0;            // filtered bytes
   bool last = false;
 };
 
@@ -117,7 +117,7 @@ DeflatedSegment DeflateSegment(PngSegment segment, std::vector<std::uint8_t> out
   for (std::size_t y = count; y-- > 0;) {
     std::uint8_t* row = rows.data() + y * stride + 1;
     const std::uint8_t* above = y > 0 ? row - stride : segment.prior.data();
-    row[-1] = 2;  // Up
+    row[-1] = 2;                                    // Up
     if (y == 0 && segment.prior.empty()) continue;  // the top row: Up over zeros
     std::size_t i = 0;
 #ifdef __SSE2__
@@ -247,8 +247,8 @@ class PngWriter : public PictureWriter {
     ++segments_written_;
     const bool first = segments_written_ == 1;
     const bool last = done.last;
-    adler_ = first ? done.adler
-                   : adler32_combine(adler_, done.adler, static_cast<z_off_t>(done.size));
+    adler_ =
+        first ? done.adler : adler32_combine(adler_, done.adler, static_cast<z_off_t>(done.size));
     std::vector<std::uint8_t>& data = done.bytes;
     if (first) {
       // CMF: deflate with a 32 KiB window; FLG: the fastest level, no dictionary,
@@ -470,7 +470,7 @@ class BmpWriter : public PictureWriter {
 }  // namespace
 
 std::unique_ptr<PictureWriter> MakePngWriter(ByteSink& sink, int width, int height,
-                                            std::size_t segment_bytes) {
+                                             std::size_t segment_bytes) {
   return std::make_unique<PngWriter>(sink, width, height, segment_bytes);
 }
 

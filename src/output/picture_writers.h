@@ -34,6 +34,6 @@ inline constexpr std::size_t kPngSegmentBytes = 1u << 20;
 // The PNG writer with segments of about `segment_bytes` of row data (at least one
 // row each); tests use small ones to cross many boundaries.
 std::unique_ptr<PictureWriter> MakePngWriter(ByteSink& sink, int width, int height,
-                                            std::size_t segment_bytes);
+                                             std::size_t segment_bytes);
 
 }  // namespace qm

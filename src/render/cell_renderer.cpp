@@ -35,7 +35,7 @@ struct Band {
 };
 
 inline bool MaskKeeps(int effect, int r, int c, int width, int height, const Band& rows,
-               const Band& cols) {
+                      const Band& cols) {
   // Rows count along the height, columns along the width; on a square tile of N
   // pixels both bands are the same and the diagonals are r + c = N - 1 and r = c.
   const long long w = width;
@@ -234,11 +234,9 @@ void ApplyAlphaEdit(PngImage& image, int effect) {
     }
   };
   switch (effect) {
-#define QM_MASK_CASE(code)                                                       \
-  case code:                                                                     \
-    clear_outside([&](int r, int c) {                                            \
-      return MaskKeeps(code, r, c, width, height, rows, cols);                   \
-    });                                                                          \
+#define QM_MASK_CASE(code)                                                                         \
+  case code:                                                                                       \
+    clear_outside([&](int r, int c) { return MaskKeeps(code, r, c, width, height, rows, cols); }); \
     break;
     QM_MASK_CASE(EffectMaskUpperLeftDiagonal)
     QM_MASK_CASE(EffectMaskLowerRightDiagonal)
@@ -260,7 +258,6 @@ void ApplyAlphaEdit(PngImage& image, int effect) {
       break;
   }
 }
-
 
 void RenderCache::Clear() {
   entries_.clear();

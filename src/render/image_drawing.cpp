@@ -108,8 +108,8 @@ __attribute__((target("ssse3"))) void BlendSsse3(const std::uint8_t* rgba, std::
   const __m128i full = _mm_set1_epi16(255);
   const __m128i half = _mm_set1_epi16(128);
   auto blend = [&](__m128i c16, __m128i a16, __m128i d16) {
-    __m128i v = _mm_add_epi16(_mm_mullo_epi16(c16, a16),
-                              _mm_mullo_epi16(d16, _mm_sub_epi16(full, a16)));
+    __m128i v =
+        _mm_add_epi16(_mm_mullo_epi16(c16, a16), _mm_mullo_epi16(d16, _mm_sub_epi16(full, a16)));
     v = _mm_add_epi16(v, half);
     return _mm_srli_epi16(_mm_add_epi16(v, _mm_srli_epi16(v, 8)), 8);
   };
@@ -122,10 +122,10 @@ __attribute__((target("ssse3"))) void BlendSsse3(const std::uint8_t* rgba, std::
     std::uint8_t* out = rgb + 3 * i;
     const __m128i d = Load12(out);
     const __m128i c = _mm_shuffle_epi8(s, colour);
-    const __m128i lo = blend(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(a, zero),
-                             _mm_unpacklo_epi8(d, zero));
-    const __m128i hi = blend(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(a, zero),
-                             _mm_unpackhi_epi8(d, zero));
+    const __m128i lo =
+        blend(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(d, zero));
+    const __m128i hi =
+        blend(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(d, zero));
     Store12(out, _mm_packus_epi16(lo, hi));
   }
   BlendPortable(rgba + 4 * i, rgb + 3 * i, n - i);
@@ -148,18 +148,24 @@ __attribute__((target("ssse3"))) void CopySsse3(const std::uint8_t* rgba, std::u
     _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
   }
   for (; i + 4 <= n; i += 4) {
-    Store12(rgb + 3 * i,
-            _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba + 4 * i)),
-                             colour));
+    Store12(
+        rgb + 3 * i,
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba + 4 * i)), colour));
   }
   CopyPortable(rgba + 4 * i, rgb + 3 * i, n - i);
 }
 
 #else
 
-bool HaveSsse3() { return false; }
-void BlendSsse3(const std::uint8_t* rgba, std::uint8_t* rgb, int n) { BlendPortable(rgba, rgb, n); }
-void CopySsse3(const std::uint8_t* rgba, std::uint8_t* rgb, int n) { CopyPortable(rgba, rgb, n); }
+bool HaveSsse3() {
+  return false;
+}
+void BlendSsse3(const std::uint8_t* rgba, std::uint8_t* rgb, int n) {
+  BlendPortable(rgba, rgb, n);
+}
+void CopySsse3(const std::uint8_t* rgba, std::uint8_t* rgb, int n) {
+  CopyPortable(rgba, rgb, n);
+}
 
 #endif
 

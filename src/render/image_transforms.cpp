@@ -49,7 +49,6 @@ inline __m128i BilinearPair(__m128d p00, __m128d p01, __m128d p10, __m128d p11, 
 }
 #endif
 
-
 // Colour bytes and alpha of the bilinear sample at (sx, sy) whose nearest pixel
 // is (ix, iy) inside the image; alpha 255 for an image without alpha.
 inline void BilinearPixel(const PngImage& image, double sx, double sy, int ix, int iy,
@@ -70,11 +69,11 @@ inline void BilinearPixel(const PngImage& image, double sx, double sy, int ix, i
                                   Pair(r1[p], r1[p + 1]), Pair(r1[q], r1[q + 1]), fxs, fys);
   const std::uint8_t* a0 = has_alpha ? image.AlphaRow(iy) : nullptr;
   const std::uint8_t* a1 = has_alpha ? image.AlphaRow(iy1) : nullptr;
-  const __m128i ba =
-      has_alpha ? BilinearPair(Pair(r0[p + 2], a0[ix]), Pair(r0[q + 2], a0[ix1]),
-                               Pair(r1[p + 2], a1[ix]), Pair(r1[q + 2], a1[ix1]), fxs, fys)
-                : BilinearPair(Pair(r0[p + 2], 255), Pair(r0[q + 2], 255),
-                               Pair(r1[p + 2], 255), Pair(r1[q + 2], 255), fxs, fys);
+  const __m128i ba = has_alpha
+                         ? BilinearPair(Pair(r0[p + 2], a0[ix]), Pair(r0[q + 2], a0[ix1]),
+                                        Pair(r1[p + 2], a1[ix]), Pair(r1[q + 2], a1[ix1]), fxs, fys)
+                         : BilinearPair(Pair(r0[p + 2], 255), Pair(r0[q + 2], 255),
+                                        Pair(r1[p + 2], 255), Pair(r1[q + 2], 255), fxs, fys);
   // Four 32-bit results to bytes, clamped to 0 .. 255 on the way.
   const __m128i words = _mm_packs_epi32(_mm_unpacklo_epi64(rg, ba), _mm_setzero_si128());
   const std::uint32_t bytes =

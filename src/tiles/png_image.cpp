@@ -348,8 +348,8 @@ void UnpaethPixels(std::uint8_t* row, const std::uint8_t* prior, std::size_t n) 
     const __m128i pb = Abs16(_mm_sub_epi16(a, c));
     const __m128i pc = Abs16(_mm_sub_epi16(_mm_add_epi16(a, b), _mm_add_epi16(c, c)));
     const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
-    const __m128i nearest = Select(_mm_cmpeq_epi16(smallest, pa), a,
-                                   Select(_mm_cmpeq_epi16(smallest, pb), b, c));
+    const __m128i nearest =
+        Select(_mm_cmpeq_epi16(smallest, pa), a, Select(_mm_cmpeq_epi16(smallest, pb), b, c));
     a = _mm_and_si128(_mm_add_epi16(x, nearest), byte);
     StorePixel(row + i, a, kBpp);
     c = b;
@@ -547,7 +547,9 @@ PngImage DecodePngWithLibpng(std::span<const std::uint8_t> stream) {
   return DecodeWithLibpng(stream);
 }
 
-PngImage PngImage::Load(ByteSource& source) { return Decode(ReadDatastream(source)); }
+PngImage PngImage::Load(ByteSource& source) {
+  return Decode(ReadDatastream(source));
+}
 
 PngDatastream PngImage::ReadDatastream(ByteSource& source) {
   std::vector<std::uint8_t> stream(kSignature.size());

@@ -192,8 +192,8 @@ struct PendingTile {
 std::uint64_t AnnouncedBytes(const PngDatastream& datastream) {
   const std::uint8_t* ihdr = datastream.Bytes().data() + 16;
   auto be32 = [](const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
-           (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           std::uint32_t{p[3]};
   };
   return std::uint64_t{be32(ihdr)} * be32(ihdr + 4) * 4;
 }

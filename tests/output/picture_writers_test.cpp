@@ -44,7 +44,7 @@ TEST(PngWriter, SegmentedStreamsDecodeToTheRowsGiven) {
   struct Case {
     int width, height;
     std::size_t segment_bytes;
-  } cases[] = {{1, 1, 1}, {5, 7, 1}, {33, 40, 100}, {64, 64, 3 * 64 * 5 + 5},
+  } cases[] = {{1, 1, 1},           {5, 7, 1},      {33, 40, 100}, {64, 64, 3 * 64 * 5 + 5},
                {300, 90, 1u << 20}, {17, 200, 4096}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + ", segments of " +
@@ -83,7 +83,8 @@ TEST(PngWriter, SegmentedStreamsDecodeToTheRowsGiven) {
       const std::uint8_t* name = file.data() + at + 4;
       const std::uint32_t crc = Be32(name + 4 + length);
       EXPECT_EQ(crc32(0, name, 4 + length), crc) << "chunk CRC";
-      if (std::memcmp(name, "IDAT", 4) == 0) stream.insert(stream.end(), name + 4, name + 4 + length);
+      if (std::memcmp(name, "IDAT", 4) == 0)
+        stream.insert(stream.end(), name + 4, name + 4 + length);
       at += 12 + length;
     }
     std::vector<std::uint8_t> raw((stride + 1) * c.height + 1);

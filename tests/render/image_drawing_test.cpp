@@ -97,7 +97,8 @@ TEST(DrawImageScaled, RepeatedRowsAndClearEdgesDrawAsEveryPixelAlone) {
   std::mt19937 random(5);
   PngImage rgba = PngImage::Blank(PngColorType::RGBA, 13, 11);
   for (int y = 0; y < rgba.Height(); ++y) {
-    for (std::size_t i = 0; i < rgba.RowBytes(); ++i) rgba.Row(y)[i] = static_cast<std::uint8_t>(random());
+    for (std::size_t i = 0; i < rgba.RowBytes(); ++i)
+      rgba.Row(y)[i] = static_cast<std::uint8_t>(random());
     for (int x = 0; x < rgba.Width(); ++x) {
       // Row 2 clear, row 3 opaque, row 4 clear at both ends, the rest mixed.
       std::uint8_t a = static_cast<std::uint8_t>(random() % 3 == 0 ? 0 : random());
@@ -108,8 +109,8 @@ TEST(DrawImageScaled, RepeatedRowsAndClearEdgesDrawAsEveryPixelAlone) {
     }
   }
   const PngImage rgb = test::PatternTile(13, 11, PngColorType::RGB);
-  const PixelRect rects[] = {{0, 0, 40, 40}, {3, 5, 60, 50}, {-7, -4, 30, 33},
-                             {10, 10, 64, 64}, {0, 0, 6, 5}, {2, 1, 15, 12}};
+  const PixelRect rects[] = {{0, 0, 40, 40},   {3, 5, 60, 50}, {-7, -4, 30, 33},
+                             {10, 10, 64, 64}, {0, 0, 6, 5},   {2, 1, 15, 12}};
   for (const PngImage* image : {static_cast<const PngImage*>(&rgba), &rgb}) {
     for (const PixelRect& rect : rects) {
       std::vector<std::uint8_t> got(3 * 48 * 48), want;

@@ -73,8 +73,11 @@ TEST(PngLoad, EveryRowFilterDecodesAsLibpngDoes) {
   const struct {
     const char* name;
     int bits;
-  } filters[] = {{"none", PNG_FILTER_NONE}, {"sub", PNG_FILTER_SUB},   {"up", PNG_FILTER_UP},
-                 {"average", PNG_FILTER_AVG}, {"paeth", PNG_FILTER_PAETH}};
+  } filters[] = {{"none", PNG_FILTER_NONE},
+                 {"sub", PNG_FILTER_SUB},
+                 {"up", PNG_FILTER_UP},
+                 {"average", PNG_FILTER_AVG},
+                 {"paeth", PNG_FILTER_PAETH}};
   for (int color : {0, 2, 3, 4, 6}) {
     for (int width : {1, 2, 5, 16}) {
       const int channels = color == 2 ? 3 : color == 6 ? 4 : color == 4 ? 2 : 1;

@@ -161,10 +161,10 @@ TEST(ReadTileset, ManyTilesStopAtTheSameTileWhateverFails) {
   std::vector<std::size_t> starts;  // of each tile's image in the file
   std::size_t at = kTilesetHeaderBytes;
   for (int i = 0; i < kCount; ++i) {
-    const PngImage image = PatternImage(i % 3 == 0 ? PngColorType::RGB : PngColorType::RGBA,
-                                        1 + i % 7, 1 + i % 5, i);
-    if (i < 100) first_100_bytes += std::uint64_t(image.Width()) * image.Height() *
-                                    (image.HasAlpha() ? 4 : 3);
+    const PngImage image =
+        PatternImage(i % 3 == 0 ? PngColorType::RGB : PngColorType::RGBA, 1 + i % 7, 1 + i % 5, i);
+    if (i < 100)
+      first_100_bytes += std::uint64_t(image.Width()) * image.Height() * (image.HasAlpha() ? 4 : 3);
     pngs.push_back(Encode(image));
     props.push_back(Props(i % 8, 0, 0, static_cast<std::uint8_t>(i)));
     starts.push_back(at);
