@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 #include <future>
+#include <memory>
+#include <thread>
 
 #include "common/errors.h"
 #include "common/file_io.h"
@@ -34,7 +36,23 @@ void CheckExport(ExportRegion region, int cell_size) {
   }
 }
 
-constexpr std::size_t kExportCacheBytes = 16u << 20;
+// Work images kept between cells of one export. Small cells are drawn from
+// scaled copies that a level uses again and again (about 24 MiB of them at 32
+// pixels a cell), so they keep more; large cells derive work images that a
+// level seldom repeats, and two bands of a 192-pixel export already take 16 MiB.
+std::size_t ExportCacheBytes(int cell_size) {
+  return cell_size <= 64 ? 24u << 20 : 6u << 20;
+}
+
+// How many threads render the cells of a band: each takes a run of columns with
+// a cell buffer and a cache of its own. Small cells cost little to draw and much
+// to derive, and every thread would derive the same images again, so they keep
+// one thread and one cache; large cells are mostly drawing, which splits well.
+int RenderThreads(int cell_size) {
+  if (cell_size * cell_size <= RenderCache::kScaledMaxPixels) return 1;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return static_cast<int>(std::clamp(cores, 1u, 4u));
+}
 
 // Renders one row of cells of a region at a time. The band is the only buffer
 // that grows with the picture: region width x cell size x 3 bytes.
@@ -46,8 +64,12 @@ class BandRenderer {
         region_(region),
         size_(cell_size),
         stride_(3 * static_cast<std::size_t>(region.Columns()) *
-                static_cast<std::size_t>(cell_size)),
-        cell_(cell_size, cell_size) {}
+                static_cast<std::size_t>(cell_size)) {
+    const int parts = std::min(RenderThreads(cell_size), region.Columns());
+    for (int p = 0; p < parts; ++p) {
+      parts_.push_back(std::make_unique<Part>(cell_size, ExportCacheBytes(cell_size) / parts));
+    }
+  }
 
   int Width() const { return region_.Columns() * size_; }
   int Height() const { return region_.Rows() * size_; }
@@ -57,31 +79,62 @@ class BandRenderer {
   std::size_t BandBytes() const { return stride_ * static_cast<std::size_t>(size_); }
   std::size_t Stride() const { return stride_; }
 
-  // Band b (0 = the region's first row) into `band` (BandBytes() bytes).
+  // Band b (0 = the region's first row) into `band` (BandBytes() bytes). Each
+  // part draws its own columns, so the parts share nothing but the band, and
+  // there only their own cells' bytes.
   void Render(int b, std::uint8_t* band) {
+    const int columns = region_.Columns();
+    const int parts = static_cast<int>(parts_.size());
+    std::vector<std::future<void>> helpers;
+    for (int p = 1; p < parts; ++p) {
+      helpers.push_back(std::async(std::launch::async, [this, b, band, p, parts, columns] {
+        RenderColumns(*parts_[static_cast<std::size_t>(p)], b, band, columns * p / parts,
+                      columns * (p + 1) / parts);
+      }));
+    }
+    std::exception_ptr failure;
+    try {
+      RenderColumns(*parts_[0], b, band, 0, columns / parts);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    for (auto& helper : helpers) {
+      try {
+        helper.get();
+      } catch (...) {
+        if (!failure) failure = std::current_exception();
+      }
+    }
+    if (failure) std::rethrow_exception(failure);
+  }
+
+ private:
+  struct Part {
+    Part(int cell_size, std::size_t cache_bytes) : cell(cell_size, cell_size), cache(cache_bytes) {}
+    CellBuffer cell;
+    // Lives for one export only, so it can never outlast the tileset it copied from.
+    RenderCache cache;
+  };
+
+  void RenderColumns(Part& part, int b, std::uint8_t* band, int from, int to) {
     const int y = region_.first_row + b;
-    const std::size_t cell_row = cell_.Stride();
-    for (int i = 0; i < region_.Columns(); ++i) {
-      cell_.Reset();
-      RenderCell(level_, tileset_, region_.first_column + i, y, cell_, &cache_);
+    const std::size_t cell_row = part.cell.Stride();
+    for (int i = from; i < to; ++i) {
+      part.cell.Reset();
+      RenderCell(level_, tileset_, region_.first_column + i, y, part.cell, &part.cache);
       std::uint8_t* at = band + cell_row * static_cast<std::size_t>(i);
       for (int r = 0; r < size_; ++r) {
-        std::memcpy(at + stride_ * static_cast<std::size_t>(r), cell_.Row(r), cell_row);
+        std::memcpy(at + stride_ * static_cast<std::size_t>(r), part.cell.Row(r), cell_row);
       }
     }
   }
 
- private:
   const TMap& level_;
   const Tileset& tileset_;
   ExportRegion region_;
   int size_;
   std::size_t stride_;
-  CellBuffer cell_;
-  // Lives for one export only, so it can never outlast the tileset it copied from.
-  // Kept small: at large cell sizes the two bands already take most of the
-  // memory an export may use.
-  RenderCache cache_{kExportCacheBytes};
+  std::vector<std::unique_ptr<Part>> parts_;
 };
 
 void WritePicture(const std::string& file_name, PictureFormat format, const TMap& level,
@@ -96,8 +149,8 @@ void WritePicture(const std::string& file_name, PictureFormat format, const TMap
   auto band_of = [&](int done) { return bottom_up ? total - 1 - done : done; };
 
   // Rendering the next band runs beside encoding this one: two bands in memory,
-  // and the export takes about as long as the slower of the two. Only one
-  // render runs at a time, so the renderer and its cache see one thread at a time.
+  // and the export takes about as long as the slower of the two. Only one band
+  // is rendered at a time, so each part's cell buffer and cache see one thread.
   std::vector<std::uint8_t> current(bands.BandBytes());
   std::vector<std::uint8_t> next(bands.BandBytes());
   bands.Render(band_of(0), current.data());

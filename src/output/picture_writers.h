@@ -1,6 +1,7 @@
 #pragma once
 // Streaming encoders for exported pictures: rows go in one at a time and out to a
 // ByteSink, so no encoder ever needs the whole picture.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -20,9 +21,19 @@ class PictureWriter {
   virtual void Finish() = 0;
 };
 
-// PNG: 8-bit RGB, fast zlib settings (export pictures are big and redrawn at will).
-// JPEG: quality 90, baseline, colour. BMP: 24-bit, uncompressed, bottom-up.
+// PNG: 8-bit RGB, fast zlib settings (export pictures are big and redrawn at will),
+// compressed in segments on worker threads. JPEG: quality 90, baseline, colour.
+// BMP: 24-bit, uncompressed, bottom-up.
 std::unique_ptr<PictureWriter> MakePictureWriter(PictureFormat format, ByteSink& sink, int width,
                                                  int height);
+
+// Rows a PNG writer gathers before a worker compresses them: large enough that a
+// segment boundary costs nothing measurable in size, small enough that a few in
+// flight stay a few megabytes.
+inline constexpr std::size_t kPngSegmentBytes = 1u << 20;
+// The PNG writer with segments of about `segment_bytes` of row data (at least one
+// row each); tests use small ones to cross many boundaries.
+std::unique_ptr<PictureWriter> MakePngWriter(ByteSink& sink, int width, int height,
+                                             std::size_t segment_bytes);
 
 }  // namespace qm

@@ -34,8 +34,8 @@ struct Band {
   bool In(int i) const { return i >= lo && i <= hi; }
 };
 
-bool MaskKeeps(int effect, int r, int c, int width, int height, const Band& rows,
-               const Band& cols) {
+inline bool MaskKeeps(int effect, int r, int c, int width, int height, const Band& rows,
+                      const Band& cols) {
   // Rows count along the height, columns along the width; on a square tile of N
   // pixels both bands are the same and the diagonals are r + c = N - 1 and r = c.
   const long long w = width;
@@ -223,11 +223,39 @@ void ApplyAlphaEdit(PngImage& image, int effect) {
     }
     return;
   }
-  for (int r = 0; r < height; ++r) {
-    std::uint8_t* a = image.AlphaRow(r);
-    for (int c = 0; c < width; ++c) {
-      if (!MaskKeeps(effect, r, c, width, height, rows, cols)) a[c] = 0;
+  // One loop per mask, so that the choice of mask is made once per image rather
+  // than once per pixel.
+  auto clear_outside = [&](auto keeps) {
+    for (int r = 0; r < height; ++r) {
+      std::uint8_t* a = image.AlphaRow(r);
+      for (int c = 0; c < width; ++c) {
+        if (!keeps(r, c)) a[c] = 0;
+      }
     }
+  };
+  switch (effect) {
+#define QM_MASK_CASE(code)                                                                         \
+  case code:                                                                                       \
+    clear_outside([&](int r, int c) { return MaskKeeps(code, r, c, width, height, rows, cols); }); \
+    break;
+    QM_MASK_CASE(EffectMaskUpperLeftDiagonal)
+    QM_MASK_CASE(EffectMaskLowerRightDiagonal)
+    QM_MASK_CASE(EffectMaskLowerLeftDiagonal)
+    QM_MASK_CASE(EffectMaskUpperRightDiagonal)
+    QM_MASK_CASE(EffectMaskCrossSection)
+    QM_MASK_CASE(EffectMaskHorizontalSection)
+    QM_MASK_CASE(EffectMaskVerticalSection)
+    QM_MASK_CASE(EffectMaskUpperTSection)
+    QM_MASK_CASE(EffectMaskLowerTSection)
+    QM_MASK_CASE(EffectMaskLeftTSection)
+    QM_MASK_CASE(EffectMaskRightTSection)
+    QM_MASK_CASE(EffectMaskUpperLeftSection)
+    QM_MASK_CASE(EffectMaskUpperRightSection)
+    QM_MASK_CASE(EffectMaskLowerLeftSection)
+    QM_MASK_CASE(EffectMaskLowerRightSection)
+#undef QM_MASK_CASE
+    default:
+      break;
   }
 }
 

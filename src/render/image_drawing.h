@@ -34,4 +34,20 @@ inline int ScaledSample(int k, int source, int span) {
 // True when every pixel of the image has alpha 255 (always for RGB and grey).
 bool IsFullyOpaque(const PngImage& image);
 
+// The row kernels every RGBA drawing path ends in: `n` pixels of 4 bytes (R, G,
+// B, alpha) blended over, or copied onto, `n` pixels of 3 bytes, with the
+// arithmetic above. BlendRgbaRow and CopyRgbaRow pick the fastest version this
+// processor runs; the others are here so that tests can hold them against each
+// other.
+void BlendRgbaRow(const std::uint8_t* rgba, std::uint8_t* rgb, int n);
+void CopyRgbaRow(const std::uint8_t* rgba, std::uint8_t* rgb, int n);
+namespace row_kernels {
+void BlendPortable(const std::uint8_t* rgba, std::uint8_t* rgb, int n);
+void CopyPortable(const std::uint8_t* rgba, std::uint8_t* rgb, int n);
+// False where the processor lacks SSSE3; then the two below must not be called.
+bool HaveSsse3();
+void BlendSsse3(const std::uint8_t* rgba, std::uint8_t* rgb, int n);
+void CopySsse3(const std::uint8_t* rgba, std::uint8_t* rgb, int n);
+}  // namespace row_kernels
+
 }  // namespace qm

@@ -38,6 +38,17 @@ struct PngRgb {
   std::uint8_t r = 0, g = 0, b = 0;
 };
 
+// One PNG datastream's bytes as PngImage::ReadDatastream found them: the chunks
+// walked up to IEND and the header's sizes checked, not yet decoded.
+class PngDatastream {
+ public:
+  std::span<const std::uint8_t> Bytes() const { return bytes_; }
+
+ private:
+  friend class PngImage;
+  std::vector<std::uint8_t> bytes_;
+};
+
 class PngImage {
  public:
   PngImage() = default;  // no image: 0 x 0
@@ -50,6 +61,12 @@ class PngImage {
   // source is untouched. Throws UserError with the decoder's message for data that
   // is not a valid PNG, ends early, or is too large.
   static PngImage Load(ByteSource& source);
+  // Load in two steps, so that a reader can walk many datastreams in file order
+  // and decode them elsewhere: ReadDatastream throws what Load throws for data
+  // cut short, a bad signature or header, or an image too large; Decode throws
+  // the rest.
+  static PngDatastream ReadDatastream(ByteSource& source);
+  static PngImage Decode(const PngDatastream& datastream);
   static PngImage LoadFile(const std::string& path);
 
   void Save(ByteSink& sink) const;

@@ -22,6 +22,7 @@ struct PngRecipe {
   std::vector<std::uint8_t> palette_alpha;  // tRNS for palette images
   int key = -1;                             // tRNS grey key for colour type 0
   int key_rgb[3] = {-1, -1, -1};            // tRNS colour key for colour type 2
+  int filters = -1;  // PNG_FILTER_* bits libpng may choose from; -1: its default
 };
 
 std::vector<std::uint8_t> EncodePng(const PngRecipe& recipe);

@@ -67,6 +67,7 @@ std::vector<std::uint8_t> EncodePng(const PngRecipe& recipe) {
     throw std::runtime_error("libpng could not write the fixture");
   }
   png_set_write_fn(png, &out, WriteToVector, NoFlush);
+  if (recipe.filters >= 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, recipe.filters);
   png_set_IHDR(png, info, recipe.width, recipe.height, recipe.bit_depth, recipe.color_type,
                recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

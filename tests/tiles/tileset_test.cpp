@@ -150,6 +150,65 @@ TEST(ReadTileset, RefusesATilesetTooLargeInMemory) {
   EXPECT_EQ(tileset.TileCount(), 2);
 }
 
+// Large tilesets are decoded in batches on several threads; whatever goes wrong,
+// the load must stop at the tile a one-by-one load stops at, with every tile
+// before it in order and nothing after it.
+TEST(ReadTileset, ManyTilesStopAtTheSameTileWhateverFails) {
+  constexpr int kCount = 200;
+  std::vector<std::vector<std::uint8_t>> pngs;
+  std::vector<TTileProperties> props;
+  std::uint64_t first_100_bytes = 0;
+  std::vector<std::size_t> starts;  // of each tile's image in the file
+  std::size_t at = kTilesetHeaderBytes;
+  for (int i = 0; i < kCount; ++i) {
+    const PngImage image =
+        PatternImage(i % 3 == 0 ? PngColorType::RGB : PngColorType::RGBA, 1 + i % 7, 1 + i % 5, i);
+    if (i < 100)
+      first_100_bytes += std::uint64_t(image.Width()) * image.Height() * (image.HasAlpha() ? 4 : 3);
+    pngs.push_back(Encode(image));
+    props.push_back(Props(i % 8, 0, 0, static_cast<std::uint8_t>(i)));
+    starts.push_back(at);
+    at += pngs.back().size() + kTilePropertiesBytes;
+  }
+  const std::vector<std::uint8_t> good = TilesetBytes(kCount, pngs, props);
+
+  std::vector<std::uint8_t> corrupt = good;  // a data byte of tile 130 flipped
+  corrupt[starts[130] + pngs[130].size() - 20] ^= 0x40;
+  const std::vector<std::uint8_t> cut(good.begin(), good.begin() + starts[150] + 40);
+
+  struct Case {
+    const char* name;
+    const std::vector<std::uint8_t>* bytes;
+    std::uint64_t limit;
+    int loaded;
+    const char* message;  // nullptr: loads completely
+  } cases[] = {
+      {"whole", &good, kMaxTilesetDecodedBytes, kCount, nullptr},
+      {"bad image", &corrupt, kMaxTilesetDecodedBytes, 130, "Tile 130: "},
+      {"cut image", &cut, kMaxTilesetDecodedBytes, 150, "Tile 150: "},
+      {"memory limit", &good, first_100_bytes, 100, "Tile 100: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemorySource source(*c.bytes);
+    Tileset tileset;
+    try {
+      ReadTileset(source, tileset, c.limit);
+      EXPECT_EQ(c.message, nullptr) << "loaded";
+    } catch (const UserError& error) {
+      ASSERT_NE(c.message, nullptr) << error.what();
+      EXPECT_THAT(error.what(), ::testing::StartsWith(c.message));
+    }
+    ASSERT_EQ(tileset.TileCount(), c.loaded);
+    for (int i = 0; i < c.loaded; ++i) {
+      ASSERT_EQ(tileset.Image(i).Width(), 1 + i % 7) << "tile " << i;
+      ASSERT_EQ(tileset.Image(i).Row(0)[0], PatternImage(PngColorType::RGB, 1, 1, i).Row(0)[0])
+          << "tile " << i;
+      ASSERT_EQ(tileset.Properties(i).Bytes()[339], static_cast<std::uint8_t>(i)) << "tile " << i;
+    }
+  }
+}
+
 TEST(TileProperties, FieldsAndName) {
   TTileProperties p;
   EXPECT_EQ(p.Bytes(), (std::array<std::uint8_t, kTilePropertiesBytes>{}));
