@@ -111,55 +111,65 @@ void MapView::InvalidateSelection(GridSelection selection) {
   viewport()->update(first.united(last));
 }
 
-QImage MapView::RenderArea(QRect area, int scale) {
-  scale = std::max(1, scale);
-  QImage picture(area.size() * scale, QImage::Format_RGB888);
-  if (picture.isNull()) return picture;
-  picture.fill(palette().color(QPalette::Dark));
-
-  // The cells the area touches, in screen pixels, and where the first of them
-  // starts in it.
+MapView::RenderedCells MapView::RenderCells(QRect area, int scale) {
+  RenderedCells out;
+  // The cells the area touches, in screen pixels.
   const int cell = cell_size_ * scale;
   const int x0 = (area.left() + horizontalScrollBar()->value()) * scale;
   const int y0 = (area.top() + verticalScrollBar()->value()) * scale;
   const int extent = MapSize * cell;
   const int x1 = std::min(x0 + area.width() * scale, extent);
   const int y1 = std::min(y0 + area.height() * scale, extent);
-  if (x0 >= x1 || y0 >= y1 || x0 < 0 || y0 < 0) return picture;
+  if (x0 >= x1 || y0 >= y1 || x0 < 0 || y0 < 0) return out;
   CellBlock block;
   block.column = x0 / cell;
   block.row = y0 / cell;
   block.columns = (x1 - 1) / cell - block.column + 1;
   block.rows = (y1 - 1) / cell - block.row + 1;
 
-  // The renderer draws whole cells; it starts at the first cell's corner, which
-  // may lie up to a cell above and left of the area, so draw into a picture that
-  // reaches there and take the area out of it.
-  const int offset_x = x0 - block.column * cell;
-  const int offset_y = y0 - block.row * cell;
-  QImage cells(block.columns * cell, block.rows * cell, QImage::Format_RGB888);
-  if (cells.isNull()) return picture;
-  RgbView target{cells.bits(), cells.width(), cells.height(),
-                 static_cast<std::size_t>(cells.bytesPerLine())};
+  // The renderer draws whole cells from the first cell's corner, which may lie up
+  // to a cell above and left of the area; the part inside the area is `source`.
+  out.cells = QImage(block.columns * cell, block.rows * cell, QImage::Format_RGB888);
+  if (out.cells.isNull()) return out;
+  RgbView target{out.cells.bits(), out.cells.width(), out.cells.height(),
+                 static_cast<std::size_t>(out.cells.bytesPerLine())};
   const auto failure =
       renderer_.Render(document_.Current(), tileset_, block, cell, target, &selection_);
   if (failure && std::find(reported_.begin(), reported_.end(), *failure) == reported_.end()) {
     reported_.push_back(*failure);
     emit RenderFailed(QString::fromStdString(*failure));
   }
-  QPainter painter(&picture);
-  painter.drawImage(QPoint(0, 0), cells, QRect(offset_x, offset_y, x1 - x0, y1 - y0));
-  painter.end();
+  out.source = QRect(x0 - block.column * cell, y0 - block.row * cell, x1 - x0, y1 - y0);
+  return out;
+}
+
+void MapView::DrawArea(QPainter& painter, QRect area, int scale) {
+  const RenderedCells rendered = RenderCells(area, scale);
+  const QRectF covered(QPointF(area.topLeft()), QSizeF(rendered.source.size()) / scale);
+  // Beyond the level's last row or column the view shows its dark ground.
+  if (covered.width() < area.width() || covered.height() < area.height())
+    painter.fillRect(area, palette().color(QPalette::Dark));
+  if (!rendered.source.isEmpty()) painter.drawImage(covered, rendered.cells, rendered.source);
+}
+
+QImage MapView::RenderArea(QRect area, int scale) {
+  scale = std::max(1, scale);
+  QImage picture(area.size() * scale, QImage::Format_RGB888);
+  if (picture.isNull()) return picture;
   picture.setDevicePixelRatio(scale);
+  QPainter painter(&picture);
+  // The picture's own coordinates start at the area's corner.
+  painter.translate(-area.topLeft());
+  DrawArea(painter, area, scale);
+  painter.end();
   return picture;
 }
 
 void MapView::paintEvent(QPaintEvent* event) {
   const QRect area = event->rect().intersected(viewport()->rect());
   if (area.isEmpty()) return;
-  const QImage picture = RenderArea(area, qRound(devicePixelRatioF()));
   QPainter painter(viewport());
-  painter.drawImage(area.topLeft(), picture);
+  DrawArea(painter, area, std::max(1, qRound(devicePixelRatioF())));
 }
 
 void MapView::SelectTo(GridCell cell) {

@@ -5,6 +5,7 @@
 // drawn. A released mouse button is handed on to whoever applies the tools.
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QPainter>
 #include <optional>
 #include <vector>
 
@@ -68,6 +69,16 @@ class MapView : public QAbstractScrollArea {
   void InvalidateSelection(GridSelection selection);
   GridCell ClampedCellAt(QPoint viewport_point) const;
   void SelectTo(GridCell cell);
+
+  // The whole cells under a viewport area, drawn at `scale`, and the part of them
+  // the area shows.
+  struct RenderedCells {
+    QImage cells;
+    QRect source;
+  };
+  RenderedCells RenderCells(QRect area, int scale);
+  // Draws the area with its top-left corner at the area's own position.
+  void DrawArea(QPainter& painter, QRect area, int scale);
 
   const MapDocument& document_;
   const Tileset& tileset_;
