@@ -12,10 +12,13 @@
 
 namespace {
 
-// The scripts sit in bench/script/ beside this file.
+// The scripts sit in bench/script/ beside this file. ccache makes the file's
+// name relative to the build directory (the parent of bin/), so a relative
+// name is resolved from there rather than from wherever the program runs.
 std::string ReadScript(const std::string& name) {
   std::string dir = __FILE__;
   dir = dir.substr(0, dir.find_last_of('/') + 1);
+  if (dir.empty() || dir[0] != '/') dir = std::string(QM_BIN_DIR) + "/../" + dir;
   std::ifstream in(dir + "script/" + name, std::ios::binary);
   std::ostringstream ss;
   ss << in.rdbuf();
