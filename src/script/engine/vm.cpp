@@ -1,6 +1,8 @@
 #include "script/engine/vm.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -57,8 +59,16 @@ void SetBits(Value& dst, const std::bitset<256>& bits) {
 }  // namespace
 
 Machine::Machine(Engine& engine) : engine_(engine), program_(*engine.program_) {
-  stack_.reset(new Value[kStackSlots]());
+  // calloc: a fresh mapping comes zeroed from the system, so a run does not pay
+  // for clearing megabytes of stack it may never touch.
+  auto* slots = static_cast<Value*>(std::calloc(kStackSlots, sizeof(Value)));
+  if (!slots) throw std::bad_alloc();
+  stack_.reset(slots);
   stack_end_ = stack_.get() + kStackSlots;
+  gather_rows_ = engine_.line_hook_interval > 1;
+  // Without a line hook the countdown still comes round now and then for a
+  // stop request from elsewhere.
+  hook_interval_ = engine_.on_line ? std::max(1, engine_.line_hook_interval) : 4096;
   frames_.reserve(kMaxCallDepth + 2);
   builtin_ctx_.stop = &engine_.control_.stop;
   builtin_ctx_.program = &program_;
@@ -66,7 +76,7 @@ Machine::Machine(Engine& engine) : engine_(engine), program_(*engine.program_) {
 
 Machine::~Machine() {
   while (!frames_.empty()) PopFrame();
-  for (int i = 0; i < program_.nglobals; ++i) Release(stack_[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < program_.nglobals; ++i) Release(stack_.get()[i]);
 }
 
 void Machine::Throw(const std::string& message) {
@@ -154,19 +164,7 @@ void Machine::SlowLine(int line) {
   last_row_ = li.row;
   last_file_ = li.file;
   if (rc.stop.load(std::memory_order_relaxed)) throw StopRun{};
-  if (bp_version_ != engine_.breakpoints_.Version()) {
-    bp_version_ = engine_.breakpoints_.Version();
-    events_.clear();
-    for (std::size_t i = 0; i < program_.lines.size(); ++i)
-      events_.push_back(EventFor(static_cast<int>(i)));
-    bp_lines_.assign(program_.lines.size(), 0);
-    if (!engine_.breakpoints_.Empty()) {
-      for (std::size_t i = 0; i < program_.lines.size(); ++i) {
-        const LineEvent ev = EventFor(static_cast<int>(i));
-        bp_lines_[i] = engine_.breakpoints_.Has(std::string(ev.file), ev.row) ? 1 : 0;
-      }
-    }
-  }
+  RefreshLines();
   bool pause = false, hit = false;
   if (rc.pause_requested) {
     pause = true;
@@ -185,10 +183,9 @@ void Machine::SlowLine(int line) {
     rc.state = RunState::kPaused;
   }
   rc.attention = rc.stop.load(std::memory_order_relaxed) || rc.pause_requested;
-  watch_rows_ = static_cast<bool>(engine_.on_line_info) || !engine_.breakpoints_.Empty() ||
+  watch_rows_ = (engine_.on_line_info && !gather_rows_) || !engine_.breakpoints_.Empty() ||
                 rc.step != RunControl::Step::kNone;
-  if ((new_row || pause) && engine_.on_line_info)
-    engine_.on_line_info(events_[static_cast<std::size_t>(line)]);
+  if ((new_row || pause) && engine_.on_line_info) Report(line);
   if (hit && engine_.on_breakpoint) engine_.on_breakpoint(events_[static_cast<std::size_t>(line)]);
   while (rc.state == RunState::kPaused) {
     if (rc.stop.load(std::memory_order_relaxed)) throw StopRun{};
@@ -202,7 +199,65 @@ void Machine::SlowLine(int line) {
   if (rc.step == RunControl::Step::kOver && rc.step_depth == 0) rc.step_depth = frames_.size();
 }
 
+void Machine::RefreshLines() {
+  if (bp_version_ == engine_.breakpoints_.Version()) return;
+  bp_version_ = engine_.breakpoints_.Version();
+  events_.clear();
+  for (std::size_t i = 0; i < program_.lines.size(); ++i)
+    events_.push_back(EventFor(static_cast<int>(i)));
+  bp_lines_.assign(program_.lines.size(), 0);
+  if (!engine_.breakpoints_.Empty()) {
+    for (std::size_t i = 0; i < program_.lines.size(); ++i) {
+      const LineEvent& ev = events_[i];
+      bp_lines_[i] = engine_.breakpoints_.Has(std::string(ev.file), ev.row) ? 1 : 0;
+    }
+  }
+}
+
+void Machine::Report(int line) {
+  const LineInfo& li = program_.lines[static_cast<std::size_t>(line)];
+  reported_row_ = li.row;
+  reported_file_ = li.file;
+  engine_.on_line_info(events_[static_cast<std::size_t>(line)]);
+}
+
+void Machine::ReportRow(int line) {
+  if (line < 0 || !engine_.on_line_info) return;
+  const LineInfo& li = program_.lines[static_cast<std::size_t>(line)];
+  if (li.row != reported_row_ || li.file != reported_file_) Report(line);
+}
+
+void Machine::Line(int line) {
+  RunControl& rc = engine_.control_;
+  hook_left_ -= countdown_start_ - line_countdown_;
+  countdown_start_ = line_countdown_;
+  if (hook_left_ <= 0) {
+    hook_left_ = hook_interval_;
+    // The hook may let the window look at the current row: tell it first.
+    if (gather_rows_) ReportRow(line);
+    if (engine_.on_line) engine_.on_line();
+  }
+  if (rc.attention || rc.stop.load(std::memory_order_relaxed)) {
+    SlowLine(line);
+  } else if (watch_rows_) {
+    const LineInfo& li = program_.lines[static_cast<std::size_t>(line)];
+    if (li.row != last_row_ || li.file != last_file_) {
+      if (bp_lines_[static_cast<std::size_t>(line)] || rc.step != RunControl::Step::kNone) {
+        SlowLine(line);
+      } else {
+        // A new row with nothing to stop for: only the line report.
+        last_row_ = li.row;
+        last_file_ = li.file;
+        if (engine_.on_line_info && !gather_rows_) Report(line);
+      }
+    }
+  }
+  watch_lines_ = watch_rows_ || rc.attention;
+  line_countdown_ = countdown_start_ = watch_lines_ ? 1 : std::max(1, hook_left_);
+}
+
 bool Machine::Run() {
+  RefreshLines();
   Enter(0, stack_.get(), 0);
   for (;;) {
     ExceptionObj* exc = nullptr;
@@ -236,15 +291,12 @@ bool Machine::Run() {
 }
 
 void Machine::Loop() {
-  RunControl& rc = engine_.control_;
   Frame* F = &frames_.back();
   const Instr* code = F->fn->code.data();
   Value* R = F->base;
   Value* G = stack_.get();
   int pc = F->pc;
   const auto& strings = program_.strings;
-  const auto& lines = program_.lines;
-  const bool has_line_hook = static_cast<bool>(engine_.on_line);
 #define QM_SYNC() (F->pc = pc)
 #define QM_RELOAD()            \
   do {                         \
@@ -290,31 +342,13 @@ void Machine::Loop() {
   QM_NEXT();
 op_kNop:
   QM_NEXT();
-op_kLine : {
+op_kLine:
   F->line = in_->a;
-  if (has_line_hook) {
+  if (--line_countdown_ <= 0) [[unlikely]] {
     QM_SYNC();
-    engine_.on_line();
-  }
-  if (rc.attention || rc.stop.load(std::memory_order_relaxed)) [[unlikely]] {
-    QM_SYNC();
-    SlowLine(in_->a);
-  } else if (watch_rows_) {
-    const LineInfo& li = lines[static_cast<std::size_t>(in_->a)];
-    if (li.row != last_row_ || li.file != last_file_) {
-      QM_SYNC();
-      if (bp_lines_[static_cast<std::size_t>(in_->a)] || rc.step != RunControl::Step::kNone) {
-        SlowLine(in_->a);
-      } else {
-        // A new row with nothing to stop for: only the line report.
-        last_row_ = li.row;
-        last_file_ = li.file;
-        if (engine_.on_line_info) engine_.on_line_info(events_[static_cast<std::size_t>(in_->a)]);
-      }
-    }
+    Line(in_->a);
   }
   QM_NEXT();
-}
 op_kLoadK:
   SetScalar(R[in_->a], static_cast<std::int64_t>(
                            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(in_->c)) << 32) |
@@ -846,6 +880,7 @@ op_kCallB:
   QM_NEXT();
 op_kCallM : {
   QM_SYNC();
+  if (gather_rows_) ReportRow(F->line);
   const ClassInfo* cls = in_->pad || static_cast<MethodId>(in_->a) == MethodId::kCreate
                              ? FindClassById(static_cast<ClassId>(in_->pad))
                              : nullptr;
@@ -854,6 +889,8 @@ op_kCallM : {
 }
 op_kCallH : {
   QM_SYNC();
+  // A host routine may report the current row (routine errors name it).
+  if (gather_rows_) ReportRow(F->line);
   const std::size_t n = static_cast<std::size_t>(in_->a);
   HostCall call(R + in_->b, engine_.signatures_[n]);
   try {

@@ -1,6 +1,7 @@
 #pragma once
 // The byte-code machine: runs one compiled program on the calling thread with a
 // fixed stack and call depth, so no script can take the program down with it.
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,12 @@ class Machine {
   bool Run();
   const RunError& Error() const { return error_; }
   Value* Globals() { return stack_.get(); }
+  // The host changed a control (stop, pause, step, breakpoints): the next
+  // statement looks at them, whatever the line hook interval.
+  void Poke() {
+    hook_left_ -= countdown_start_ - line_countdown_;
+    countdown_start_ = line_countdown_ = 1;
+  }
 
  private:
   struct Frame {
@@ -43,7 +50,14 @@ class Machine {
   };
 
   void Loop();
+  // A statement that needs more than the countdown: the line hook, row
+  // reports, breakpoints, stepping, pause and stop.
+  void Line(int line);
   void SlowLine(int line);
+  void RefreshLines();
+  // Delivers a gathered row report when the host has not heard of that row.
+  void ReportRow(int line);
+  void Report(int line);
   void Enter(int func, Value* base, int hops);
   void PopFrame();
   // Hands the exception to the innermost handler; false when none is left.
@@ -54,15 +68,31 @@ class Machine {
 
   Engine& engine_;
   const Program& program_;
-  std::unique_ptr<Value[]> stack_;
+  struct FreeSlots {
+    void operator()(Value* v) const { std::free(v); }
+  };
+  std::unique_ptr<Value, FreeSlots> stack_;
   Value* stack_end_;
   std::vector<Frame> frames_;
   std::vector<Handler> handlers_;
   BuiltinContext builtin_ctx_;
   RunError error_;
-  int last_row_ = -1, last_file_ = -1;
-  // Whether a new row matters (a line-info hook, breakpoints, stepping); when
-  // not, a line costs the hook call and a flag test.
+  int last_row_ = -1, last_file_ = -1;          // row reached last (breakpoints, steps)
+  int reported_row_ = -1, reported_file_ = -1;  // row the host heard of last
+  // Statements until Line() must run; on the fast path a statement costs this
+  // countdown and nothing else.
+  int line_countdown_ = 1;
+  int countdown_start_ = 1;  // what the countdown was set to
+  // Statements until on_line is due, less those the countdown has counted
+  // since it was set.
+  int hook_left_ = 1;
+  int hook_interval_ = 1;
+  // Row reports wait for the host to look (line_hook_interval above 1).
+  bool gather_rows_ = false;
+  // Every statement goes through Line(): row reports go out at once, or there
+  // are breakpoints, a step or a control change to look at.
+  bool watch_lines_ = true;
+  // Whether a new row matters (immediate row reports, breakpoints, stepping).
   bool watch_rows_ = true;
   std::size_t bp_version_ = static_cast<std::size_t>(-1);
   std::vector<char> bp_lines_;
