@@ -138,6 +138,47 @@ TEST(Debugger, StateFollowsTheRun) {
   EXPECT_EQ(states.front(), RunState::kStepping);
 }
 
+// A loop's test runs at the bottom of each turn; its line still stops there.
+TEST(Debugger, LoopTestsStopAndStepOnTheirLineEveryTurn) {
+  const char* script = R"(program P;
+var i: Integer;
+begin
+  i := 0;
+  while i < 3 do
+    i := i + 1;
+  repeat
+    i := i - 1
+  until i <= 1;
+end.)";
+  for (const bool stepping : {false, true}) {
+    Engine engine;
+    std::vector<int> stops;
+    engine.on_line_info = [&](const LineEvent& ev) {
+      if (engine.State() == RunState::kPaused) stops.push_back(ev.row);
+    };
+    engine.on_idle = [&] {
+      if (stepping)
+        engine.StepInto();
+      else
+        engine.Resume();
+    };
+    if (stepping) {
+      engine.StepInto();
+    } else {
+      engine.SetBreakpoint("Unnamed", 5);
+      engine.SetBreakpoint("Unnamed", 9);
+    }
+    engine.SetText(script);
+    ASSERT_TRUE(engine.Compile());
+    ASSERT_TRUE(engine.Execute());
+    if (stepping) {
+      EXPECT_EQ(stops, (std::vector<int>{4, 5, 6, 5, 6, 5, 6, 5, 8, 9, 8, 9}));
+    } else {
+      EXPECT_EQ(stops, (std::vector<int>{5, 5, 5, 5, 9, 9}));
+    }
+  }
+}
+
 TEST(Breakpoints, SetTestClearAndClearAll) {
   Engine engine;
   engine.SetBreakpoint("a.run", 3);

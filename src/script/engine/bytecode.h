@@ -160,6 +160,20 @@ enum class Op : std::uint16_t {
   kDivI,
   kModI,
   kModKI,
+  // Compare and branch in one: if a op b then pc := c (integers and ordinals;
+  // with K, b is an immediate).
+  kJEq,
+  kJNe,
+  kJLt,
+  kJLe,
+  kJGt,
+  kJGe,
+  kJEqK,
+  kJNeK,
+  kJLtK,
+  kJLeK,
+  kJGtK,
+  kJGeK,
 };
 
 struct Instr {

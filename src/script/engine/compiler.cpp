@@ -335,6 +335,14 @@ class Compiler {
   int Here() const { return static_cast<int>(rc_->fn->code.size()); }
   void PatchA(int at, int target) { rc_->fn->code[at].a = target; }
   void PatchB(int at, int target) { rc_->fn->code[at].b = target; }
+  // Sets the target of any jump instruction.
+  void PatchJump(int at, int target);
+  // A jump taken when the boolean `c` is `when`, to `target` (or patched
+  // later); -1 when a constant condition never jumps. An integer comparison
+  // emitted just before folds into the jump.
+  int EmitCondJump(Ex& c, bool when, int target = 0);
+  // Points jumps that land on a jump or a return straight at their end.
+  void ThreadJumps();
   int Temp() {
     int r = rc_->next_reg++;
     if (rc_->next_reg > rc_->max_reg) rc_->max_reg = rc_->next_reg;
@@ -1093,6 +1101,7 @@ void Compiler::ParseBlock(bool main) {
   ParseStatementList(Tok::kEnd);
   Expect(Tok::kEnd);
   Emit(Op::kRet);
+  ThreadJumps();
 }
 
 void Compiler::CompileProgram() {
@@ -1204,29 +1213,16 @@ void Compiler::ParseIf() {
   const Token& ct = Cur();
   Ex c = Coerce(ParseExpr(), t_bool_, ct);
   Expect(Tok::kThen);
-  int jf = -1;
-  if (c.is_const) {
-    if (!c.cv.i) jf = Emit(Op::kJmp, 0);
-  } else {
-    jf = Emit(Op::kJf, ToReg(c), 0);
-  }
+  const int jf = EmitCondJump(c, false);
   ParseStatement();
   if (Is(Tok::kElse)) {
     Next();
     const int jend = Emit(Op::kJmp, 0);
-    if (jf >= 0) {
-      if (rc_->fn->code[jf].op == Op::kJmp)
-        PatchA(jf, Here());
-      else
-        PatchB(jf, Here());
-    }
+    if (jf >= 0) PatchJump(jf, Here());
     ParseStatement();
     PatchA(jend, Here());
   } else if (jf >= 0) {
-    if (rc_->fn->code[jf].op == Op::kJmp)
-      PatchA(jf, Here());
-    else
-      PatchB(jf, Here());
+    PatchJump(jf, Here());
   }
 }
 
@@ -1239,21 +1235,48 @@ void Compiler::ParseWhile() {
   const Token& ct = Cur();
   Ex c = Coerce(ParseExpr(), t_bool_, ct);
   Expect(Tok::kDo);
-  int jf = -1;
-  if (!c.is_const)
-    jf = Emit(Op::kJf, ToReg(c), 0);
-  else if (!c.cv.i)
-    jf = Emit(Op::kJf, -1, 0), rc_->fn->code[jf].op = Op::kJmp;
+  const bool always = c.is_const && c.cv.i;
+  const int jf = EmitCondJump(c, false);
+  const int body = Here();
   rc_->loops.push_back({{}, {}, rc_->tries.size()});
   ParseStatement();
-  Emit(Op::kJmp, head);
-  const int end = Here();
-  if (jf >= 0) {
-    if (rc_->fn->code[jf].op == Op::kJmp)
-      PatchA(jf, end);
-    else
-      PatchB(jf, end);
+  // The test again at the bottom, jumping back while it holds: a turn then
+  // runs one jump fewer. The copy is the head's own line event and condition
+  // code, which holds no jumps; long conditions keep the jump to the head.
+  const int cond_len = jf - head;
+  if (!always && jf >= 0 && rc_->fn->code[jf].op != Op::kJmp && cond_len <= 24) {
+    for (int i = head; i < jf; ++i) {
+      const Instr copy = rc_->fn->code[static_cast<std::size_t>(i)];
+      rc_->fn->code.push_back(copy);
+    }
+    const Instr j = rc_->fn->code[static_cast<std::size_t>(jf)];
+    Instr back = j;
+    back.op = j.op == Op::kJf ? Op::kJt : j.op;
+    if (j.op != Op::kJf) {
+      // A folded comparison: the opposite test.
+      switch (j.op) {
+        case Op::kJEq: back.op = Op::kJNe; break;
+        case Op::kJNe: back.op = Op::kJEq; break;
+        case Op::kJLt: back.op = Op::kJGe; break;
+        case Op::kJGe: back.op = Op::kJLt; break;
+        case Op::kJLe: back.op = Op::kJGt; break;
+        case Op::kJGt: back.op = Op::kJLe; break;
+        case Op::kJEqK: back.op = Op::kJNeK; break;
+        case Op::kJNeK: back.op = Op::kJEqK; break;
+        case Op::kJLtK: back.op = Op::kJGeK; break;
+        case Op::kJGeK: back.op = Op::kJLtK; break;
+        case Op::kJLeK: back.op = Op::kJGtK; break;
+        case Op::kJGtK: back.op = Op::kJLeK; break;
+        default: break;
+      }
+    }
+    rc_->fn->code.push_back(back);
+    PatchJump(Here() - 1, body);
+  } else {
+    Emit(Op::kJmp, head);
   }
+  const int end = Here();
+  if (jf >= 0) PatchJump(jf, end);
   for (int b : rc_->loops.back().breaks) PatchA(b, end);
   for (int c2 : rc_->loops.back().continues) PatchA(c2, head);
   rc_->loops.pop_back();
@@ -1271,11 +1294,7 @@ void Compiler::ParseRepeat() {
   rc_->next_reg = rc_->floor;
   const Token& ct = Cur();
   Ex c = Coerce(ParseExpr(), t_bool_, ct);
-  if (c.is_const) {
-    if (!c.cv.i) Emit(Op::kJmp, head);
-  } else {
-    Emit(Op::kJf, ToReg(c), head);
-  }
+  EmitCondJump(c, false, head);
   const int end = Here();
   for (int b : rc_->loops.back().breaks) PatchA(b, end);
   for (int c2 : rc_->loops.back().continues) PatchA(c2, cont);
@@ -1326,9 +1345,7 @@ void Compiler::ParseFor() {
   }
   Expect(Tok::kDo);
   rc_->next_reg = rc_->floor;
-  const int t = Temp();
-  Emit(down ? Op::kLt : Op::kGt, t, counter, limit);
-  const int jskip = Emit(Op::kJt, t, 0);
+  const int jskip = Emit(down ? Op::kJLt : Op::kJGt, counter, limit, 0);
   const int body = Here();
   if (!direct) StorePlace(d.place, counter);
   rc_->loops.push_back({{}, {}, rc_->tries.size()});
@@ -1344,7 +1361,7 @@ void Compiler::ParseFor() {
   const int cont = Here();
   Emit(down ? Op::kForLoopD : Op::kForLoop, counter, limit, body);
   const int end = Here();
-  PatchB(jskip, end);
+  PatchJump(jskip, end);
   for (int b : rc_->loops.back().breaks) PatchA(b, end);
   for (int c : rc_->loops.back().continues) PatchA(c, cont);
   rc_->loops.pop_back();
@@ -1398,14 +1415,15 @@ void Compiler::ParseCase() {
         s.type = sel.type;
         s.reg = selreg;
         Ex cmp = Compare(Tok::kEq, s, lo, lt);
-        const int r = ToReg(cmp);
-        if (r != t) Emit(Op::kMov, t, r);
+        const int j = EmitCondJump(cmp, true);
+        if (j >= 0) to_body.push_back(j);
+        continue;
       }
       to_body.push_back(Emit(Op::kJt, t, 0));
     } while (Accept(Tok::kComma));
     Expect(Tok::kColon);
     const int jnext = Emit(Op::kJmp, 0);
-    for (int j : to_body) PatchB(j, Here());
+    for (int j : to_body) PatchJump(j, Here());
     ParseStatement();
     to_end.push_back(Emit(Op::kJmp, 0));
     PatchA(jnext, Here());
@@ -2476,6 +2494,68 @@ Ex Compiler::Compare(Tok op, Ex l, Ex r, const Token& at) {
   e.reg = t;
   e.temp = true;
   return e;
+}
+
+void Compiler::PatchJump(int at, int target) {
+  Instr& j = rc_->fn->code[static_cast<std::size_t>(at)];
+  if (j.op == Op::kJmp)
+    j.a = target;
+  else if (j.op == Op::kJt || j.op == Op::kJf)
+    j.b = target;
+  else
+    j.c = target;
+}
+
+int Compiler::EmitCondJump(Ex& c, bool when, int target) {
+  if (c.is_const) return (c.cv.i != 0) == when ? Emit(Op::kJmp, target) : -1;
+  const int r = ToReg(c);
+  auto& code = rc_->fn->code;
+  if (c.temp && !code.empty() && code.back().a == r) {
+    Instr& last = code.back();
+    // The comparison's result register is a temporary that only this jump
+    // reads, so the pair becomes one instruction: "jump if b op c" for a jump
+    // on true, the opposite test for a jump on false.
+    struct Fold {
+      Op cmp, on_true, on_false;
+    };
+    static constexpr Fold kFolds[] = {
+        {Op::kEq, Op::kJEq, Op::kJNe},       {Op::kNe, Op::kJNe, Op::kJEq},
+        {Op::kLt, Op::kJLt, Op::kJGe},       {Op::kLe, Op::kJLe, Op::kJGt},
+        {Op::kGt, Op::kJGt, Op::kJLe},       {Op::kGe, Op::kJGe, Op::kJLt},
+        {Op::kEqKI, Op::kJEqK, Op::kJNeK},   {Op::kNeKI, Op::kJNeK, Op::kJEqK},
+        {Op::kLtKI, Op::kJLtK, Op::kJGeK},   {Op::kLeKI, Op::kJLeK, Op::kJGtK},
+        {Op::kGtKI, Op::kJGtK, Op::kJLeK},   {Op::kGeKI, Op::kJGeK, Op::kJLtK},
+    };
+    for (const Fold& f : kFolds) {
+      if (last.op != f.cmp) continue;
+      last = Instr{when ? f.on_true : f.on_false, 0, last.b, last.c, target};
+      return Here() - 1;
+    }
+  }
+  return Emit(when ? Op::kJt : Op::kJf, r, target);
+}
+
+void Compiler::ThreadJumps() {
+  auto& code = rc_->fn->code;
+  const auto n = static_cast<int>(code.size());
+  for (Instr& j : code) {
+    if (j.op != Op::kJmp) continue;
+    int target = j.a;
+    // A few hops at most: chains are short, and a loop of jumps must end.
+    for (int hop = 0; hop < 8 && target >= 0 && target < n; ++hop) {
+      const Instr& t = code[static_cast<std::size_t>(target)];
+      if (t.op == Op::kJmp) {
+        target = t.a;
+        continue;
+      }
+      if (t.op == Op::kRet) {
+        j = Instr{Op::kRet, 0, 0, 0, 0};
+        target = -1;
+      }
+      break;
+    }
+    if (j.op == Op::kJmp) j.a = target;
+  }
 }
 
 // ---------------------------------------------------------------- places

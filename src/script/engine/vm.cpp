@@ -331,8 +331,11 @@ void Machine::Loop() {
       &&op_kEndFin,   &&op_kRaise,   &&op_kReraise, &&op_kRtError,  &&op_kChkNil,   &&op_kChkIdx,
       &&op_kNewArr,   &&op_kLen,     &&op_kLoadSet, &&op_kGetER,    &&op_kGetERO,   &&op_kSetER,
       &&op_kSetERO,   &&op_kMkRefER, &&op_kGetEG,   &&op_kGetEGO,   &&op_kSetEG,    &&op_kSetEGO,
-      &&op_kMkRefEG,  &&op_kDivI,    &&op_kModI,    &&op_kModKI};
-  static_assert(sizeof(kDispatch) / sizeof(kDispatch[0]) == 142);
+      &&op_kMkRefEG,  &&op_kDivI,    &&op_kModI,    &&op_kModKI,    &&op_kJEq,      &&op_kJNe,
+      &&op_kJLt,      &&op_kJLe,     &&op_kJGt,     &&op_kJGe,      &&op_kJEqK,     &&op_kJNeK,
+      &&op_kJLtK,     &&op_kJLeK,    &&op_kJGtK,    &&op_kJGeK};
+  static_assert(sizeof(kDispatch) / sizeof(kDispatch[0]) ==
+                static_cast<std::size_t>(Op::kJGeK) + 1);
   const Instr* in_;
 #define QM_NEXT()                                       \
   do {                                                  \
@@ -861,6 +864,23 @@ op_kJt:
 op_kJf:
   if (!R[in_->a].i) pc = in_->b;
   QM_NEXT();
+#define QM_JUMP_IF(name, cond) \
+  name:                          \
+  if (cond) pc = in_->c;         \
+  QM_NEXT();
+  QM_JUMP_IF(op_kJEq, R[in_->a].i == R[in_->b].i)
+  QM_JUMP_IF(op_kJNe, R[in_->a].i != R[in_->b].i)
+  QM_JUMP_IF(op_kJLt, R[in_->a].i < R[in_->b].i)
+  QM_JUMP_IF(op_kJLe, R[in_->a].i <= R[in_->b].i)
+  QM_JUMP_IF(op_kJGt, R[in_->a].i > R[in_->b].i)
+  QM_JUMP_IF(op_kJGe, R[in_->a].i >= R[in_->b].i)
+  QM_JUMP_IF(op_kJEqK, R[in_->a].i == in_->b)
+  QM_JUMP_IF(op_kJNeK, R[in_->a].i != in_->b)
+  QM_JUMP_IF(op_kJLtK, R[in_->a].i < in_->b)
+  QM_JUMP_IF(op_kJLeK, R[in_->a].i <= in_->b)
+  QM_JUMP_IF(op_kJGtK, R[in_->a].i > in_->b)
+  QM_JUMP_IF(op_kJGeK, R[in_->a].i >= in_->b)
+#undef QM_JUMP_IF
 op_kForLoop:
   if (++R[in_->a].i <= R[in_->b].i) pc = in_->c;
   QM_NEXT();
