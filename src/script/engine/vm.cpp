@@ -100,11 +100,16 @@ Value& Machine::Outer(int slot, int hops) {
   return frames_[f].base[slot];
 }
 
-void Machine::Enter(int func, Value* base, int hops) {
+void Machine::Overflow() {
+  Throw("Stack overflow: too many nested calls (more than " + std::to_string(kMaxCallDepth) + ")");
+}
+
+// Inlined into the call and return instructions: a call is most of what a
+// small recursive routine costs.
+[[gnu::always_inline]] inline void Machine::Enter(int func, Value* base, int hops) {
   const Function* fn = &program_.functions[static_cast<std::size_t>(func)];
-  if (frames_.size() >= kMaxCallDepth || base + fn->nslots > stack_end_)
-    Throw("Stack overflow: too many nested calls (more than " + std::to_string(kMaxCallDepth) +
-          ")");
+  if (frames_.size() >= kMaxCallDepth || base + fn->nslots > stack_end_) [[unlikely]]
+    Overflow();
   // The caller's frame is the parent when hops is 0; otherwise walk up.
   int link = static_cast<int>(frames_.size()) - 1;
   for (int i = 0; i < hops && link >= 0; ++i) link = frames_[static_cast<std::size_t>(link)].link;
@@ -116,19 +121,25 @@ void Machine::Enter(int func, Value* base, int hops) {
     if (base[i].meta) Release(base[i]);
     base[i].i = 0;
   }
-  for (const auto& [slot, layout] : fn->agg_init)
-    SetObj(base[slot], NewAggregate(program_, layout));
+  if (!fn->agg_init.empty()) [[unlikely]] {
+    for (const auto& [slot, layout] : fn->agg_init)
+      SetObj(base[slot], NewAggregate(program_, layout));
+  }
   frames_.push_back(Frame{fn, 0, base, link, -1, func});
 }
 
-void Machine::PopFrame() {
+[[gnu::always_inline]] inline void Machine::PopFrame() {
   Frame& f = frames_.back();
-  const int first = frames_.size() == 1 ? f.fn->nslots : 1;  // the main frame keeps globals
-  for (int i = first; i < f.fn->nslots; ++i) {
-    if (f.base[i].meta) Release(f.base[i]);
-  }
-  if (frames_.size() == 1) {
+  if (frames_.size() == 1) [[unlikely]] {
+    // The main frame keeps the globals until the machine goes.
     for (int i = program_.nglobals; i < f.fn->nslots; ++i) Release(f.base[i]);
+  } else {
+    Value* v = f.base + 1;
+    Value* const end = f.base + f.fn->nslots;
+    for (; v < end; ++v) {
+      if (v->meta) [[unlikely]]
+        Release(*v);
+    }
   }
   frames_.pop_back();
 }
@@ -295,15 +306,16 @@ void Machine::Loop() {
   const Instr* code = F->fn->code.data();
   Value* R = F->base;
   Value* G = stack_.get();
-  int pc = F->pc;
+  // The next instruction; frames keep positions (F->pc) only across calls.
+  const Instr* ip = code + F->pc;
   const auto& strings = program_.strings;
-#define QM_SYNC() (F->pc = pc)
+#define QM_SYNC() (F->pc = static_cast<int>(ip - code))
 #define QM_RELOAD()            \
   do {                         \
     F = &frames_.back();       \
     code = F->fn->code.data(); \
     R = F->base;               \
-    pc = F->pc;                \
+    ip = code + F->pc;         \
   } while (0)
   // Threaded dispatch: each instruction jumps straight to the next one's
   // handler, which the branch predictor follows far better than one switch.
@@ -339,7 +351,7 @@ void Machine::Loop() {
   const Instr* in_;
 #define QM_NEXT()                                       \
   do {                                                  \
-    in_ = &code[pc++];                                  \
+    in_ = ip++;                                         \
     goto* kDispatch[static_cast<std::size_t>(in_->op)]; \
   } while (0)
   QM_NEXT();
@@ -444,52 +456,59 @@ op_kStRef:
 op_kStRefO:
   CopyValue(*R[in_->a].ref, R[in_->b]);
   QM_NEXT();
-op_kGetE:
-op_kGetEO:
-op_kGetER:
-op_kGetERO:
-op_kGetEG:
-op_kGetEGO : {
-  Obj* holder = in_->op <= Op::kGetEO                               ? R[in_->b].o
-                : (in_->op == Op::kGetER || in_->op == Op::kGetERO) ? R[in_->b].ref->o
-                                                                    : G[in_->b].o;
-  auto* arr = static_cast<ArrObj*>(holder);
-  const auto idx = static_cast<std::uint64_t>(R[in_->c].i);
-  if (!arr || idx >= arr->v.size()) [[unlikely]] {
-    QM_SYNC();
-    Throw("Index out of range (" + std::to_string(R[in_->c].i) + ")");
+  // Element access, one handler per array source (a register, behind a
+  // reference, a global) and kind of element (plain bits or counted).
+#define QM_ARRAY(holder, index_reg)                                              \
+  auto* arr = static_cast<ArrObj*>(holder);                                      \
+  const auto idx = static_cast<std::uint64_t>(R[index_reg].i);                   \
+  if (!arr || idx >= arr->v.size()) [[unlikely]] {                               \
+    QM_SYNC();                                                                   \
+    Throw("Index out of range (" + std::to_string(R[index_reg].i) + ")");        \
   }
-  if (in_->op == Op::kGetE || in_->op == Op::kGetER || in_->op == Op::kGetEG) {
-    SetScalar(R[in_->a], arr->v[idx].i);
-  } else {
-    Value tmp{{0}, 0};
-    CopyValue(tmp, arr->v[idx]);
-    Release(R[in_->a]);
-    R[in_->a] = tmp;
+#define QM_GET_ELEM(name, holder)            \
+  name : {                                   \
+    QM_ARRAY(holder, in_->c)                 \
+    SetScalar(R[in_->a], arr->v[idx].i);     \
+    QM_NEXT();                               \
   }
-  QM_NEXT();
-}
-op_kSetE:
-op_kSetEO:
-op_kSetER:
-op_kSetERO:
-op_kSetEG:
-op_kSetEGO : {
-  Obj* holder = in_->op <= Op::kSetEO                               ? R[in_->a].o
-                : (in_->op == Op::kSetER || in_->op == Op::kSetERO) ? R[in_->a].ref->o
-                                                                    : G[in_->a].o;
-  auto* arr = static_cast<ArrObj*>(holder);
-  const auto idx = static_cast<std::uint64_t>(R[in_->b].i);
-  if (!arr || idx >= arr->v.size()) [[unlikely]] {
-    QM_SYNC();
-    Throw("Index out of range (" + std::to_string(R[in_->b].i) + ")");
+#define QM_GET_ELEM_O(name, holder)          \
+  name : {                                   \
+    QM_ARRAY(holder, in_->c)                 \
+    Value tmp{{0}, 0};                       \
+    CopyValue(tmp, arr->v[idx]);             \
+    Release(R[in_->a]);                      \
+    R[in_->a] = tmp;                         \
+    QM_NEXT();                               \
   }
-  if (in_->op == Op::kSetE || in_->op == Op::kSetER || in_->op == Op::kSetEG)
-    SetScalar(arr->v[idx], R[in_->c].i);
-  else
-    CopyValue(arr->v[idx], R[in_->c]);
-  QM_NEXT();
-}
+#define QM_SET_ELEM(name, holder)            \
+  name : {                                   \
+    QM_ARRAY(holder, in_->b)                 \
+    SetScalar(arr->v[idx], R[in_->c].i);     \
+    QM_NEXT();                               \
+  }
+#define QM_SET_ELEM_O(name, holder)          \
+  name : {                                   \
+    QM_ARRAY(holder, in_->b)                 \
+    CopyValue(arr->v[idx], R[in_->c]);       \
+    QM_NEXT();                               \
+  }
+  QM_GET_ELEM(op_kGetE, R[in_->b].o)
+  QM_GET_ELEM_O(op_kGetEO, R[in_->b].o)
+  QM_GET_ELEM(op_kGetER, R[in_->b].ref->o)
+  QM_GET_ELEM_O(op_kGetERO, R[in_->b].ref->o)
+  QM_GET_ELEM(op_kGetEG, G[in_->b].o)
+  QM_GET_ELEM_O(op_kGetEGO, G[in_->b].o)
+  QM_SET_ELEM(op_kSetE, R[in_->a].o)
+  QM_SET_ELEM_O(op_kSetEO, R[in_->a].o)
+  QM_SET_ELEM(op_kSetER, R[in_->a].ref->o)
+  QM_SET_ELEM_O(op_kSetERO, R[in_->a].ref->o)
+  QM_SET_ELEM(op_kSetEG, G[in_->a].o)
+  QM_SET_ELEM_O(op_kSetEGO, G[in_->a].o)
+#undef QM_GET_ELEM
+#undef QM_GET_ELEM_O
+#undef QM_SET_ELEM
+#undef QM_SET_ELEM_O
+#undef QM_ARRAY
 op_kMkRefER:
 op_kMkRefEG : {
   auto* arr = static_cast<ArrObj*>(in_->op == Op::kMkRefER ? R[in_->b].ref->o : G[in_->b].o);
@@ -856,17 +875,17 @@ op_kIn : {
   QM_NEXT();
 }
 op_kJmp:
-  pc = in_->a;
+  ip = code + in_->a;
   QM_NEXT();
 op_kJt:
-  if (R[in_->a].i) pc = in_->b;
+  if (R[in_->a].i) ip = code + in_->b;
   QM_NEXT();
 op_kJf:
-  if (!R[in_->a].i) pc = in_->b;
+  if (!R[in_->a].i) ip = code + in_->b;
   QM_NEXT();
 #define QM_JUMP_IF(name, cond) \
   name:                          \
-  if (cond) pc = in_->c;         \
+  if (cond) ip = code + in_->c;  \
   QM_NEXT();
   QM_JUMP_IF(op_kJEq, R[in_->a].i == R[in_->b].i)
   QM_JUMP_IF(op_kJNe, R[in_->a].i != R[in_->b].i)
@@ -882,10 +901,10 @@ op_kJf:
   QM_JUMP_IF(op_kJGeK, R[in_->a].i >= in_->b)
 #undef QM_JUMP_IF
 op_kForLoop:
-  if (++R[in_->a].i <= R[in_->b].i) pc = in_->c;
+  if (++R[in_->a].i <= R[in_->b].i) ip = code + in_->c;
   QM_NEXT();
 op_kForLoopD:
-  if (--R[in_->a].i >= R[in_->b].i) pc = in_->c;
+  if (--R[in_->a].i >= R[in_->b].i) ip = code + in_->c;
   QM_NEXT();
 op_kCall : {
   QM_SYNC();
@@ -934,7 +953,7 @@ op_kCallH : {
 op_kRet:
   QM_SYNC();
   if (frames_.size() == 1) {
-    F->pc = pc;
+    QM_SYNC();
     return;
   }
   PopFrame();
@@ -958,7 +977,7 @@ op_kEndFin : {
   }
   if (state == 2) {
     R[in_->a].i = 0;
-    pc = static_cast<int>(R[in_->b].i);
+    ip = code + R[in_->b].i;
   }
   QM_NEXT();
 }
@@ -971,7 +990,7 @@ op_kReraise : {
   auto* e = static_cast<ExceptionObj*>(o);
   if (in_->op == Op::kRaise || e->func < 0) {
     e->func = F->func;
-    e->pc = pc - 1;
+    e->pc = static_cast<int>(ip - code) - 1;
     e->line = F->line;
   }
   IncRef(e);

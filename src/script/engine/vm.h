@@ -60,6 +60,7 @@ class Machine {
   void Report(int line);
   void Enter(int func, Value* base, int hops);
   void PopFrame();
+  [[noreturn]] void Overflow();
   // Hands the exception to the innermost handler; false when none is left.
   bool Dispatch(ExceptionObj* exc);
   [[noreturn]] void Throw(const std::string& message);
@@ -73,7 +74,23 @@ class Machine {
   };
   std::unique_ptr<Value, FreeSlots> stack_;
   Value* stack_end_;
-  std::vector<Frame> frames_;
+  // Call frames in a block sized for the deepest allowed call chain: a call
+  // pushes without a capacity test (Enter checks the depth first).
+  class FrameStack {
+   public:
+    void reserve(std::size_t n) { f_.reset(new Frame[n]); }
+    std::size_t size() const { return n_; }
+    bool empty() const { return n_ == 0; }
+    Frame& back() { return f_[n_ - 1]; }
+    Frame& operator[](std::size_t i) { return f_[i]; }
+    void push_back(const Frame& f) { f_[n_++] = f; }
+    void pop_back() { --n_; }
+
+   private:
+    std::unique_ptr<Frame[]> f_;
+    std::size_t n_ = 0;
+  };
+  FrameStack frames_;
   std::vector<Handler> handlers_;
   BuiltinContext builtin_ctx_;
   RunError error_;
