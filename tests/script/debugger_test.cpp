@@ -179,6 +179,22 @@ end.)";
   }
 }
 
+// A for loop goes from its test straight into the body's first line event.
+TEST(Debugger, BreakpointInAForLoopBodyStopsEveryTurn) {
+  for (const char* head : {"for i := 1 to 3 do", "for i := 3 downto 1 do"}) {
+    Engine engine;
+    std::vector<int> hits;
+    engine.on_breakpoint = [&](const LineEvent& ev) { hits.push_back(ev.row); };
+    engine.on_idle = [&] { engine.Resume(); };
+    engine.SetBreakpoint("Unnamed", 6);
+    engine.SetText(std::string("program P;\nvar i, s: Integer;\nbegin\n  ") + head +
+                   "\n  begin\n    s := s + i;\n    s := s * 2;\n  end;\nend.");
+    ASSERT_TRUE(engine.Compile());
+    ASSERT_TRUE(engine.Execute());
+    EXPECT_EQ(hits, (std::vector<int>{6, 6, 6})) << head;
+  }
+}
+
 TEST(Breakpoints, SetTestClearAndClearAll) {
   Engine engine;
   engine.SetBreakpoint("a.run", 3);

@@ -174,6 +174,10 @@ enum class Op : std::uint16_t {
   kJLeK,
   kJGtK,
   kJGeK,
+  // kForLoop / kForLoopD whose body starts with a kLine at c - 1: the turn runs
+  // that line event straight away and goes on at c.
+  kForLoopL,
+  kForLoopDL,
 };
 
 struct Instr {

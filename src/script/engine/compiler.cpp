@@ -1359,7 +1359,10 @@ void Compiler::ParseFor() {
     rc_->fn->code[static_cast<std::size_t>(body_code)].a = static_cast<int>(p_.lines.size()) - 1;
   }
   const int cont = Here();
-  Emit(down ? Op::kForLoopD : Op::kForLoop, counter, limit, body);
+  if (rc_->fn->code[static_cast<std::size_t>(body)].op == Op::kLine)
+    Emit(down ? Op::kForLoopDL : Op::kForLoopL, counter, limit, body + 1);
+  else
+    Emit(down ? Op::kForLoopD : Op::kForLoop, counter, limit, body);
   const int end = Here();
   PatchJump(jskip, end);
   for (int b : rc_->loops.back().breaks) PatchA(b, end);

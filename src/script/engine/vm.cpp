@@ -125,7 +125,8 @@ void Machine::Overflow() {
     for (const auto& [slot, layout] : fn->agg_init)
       SetObj(base[slot], NewAggregate(program_, layout));
   }
-  frames_.push_back(Frame{fn, 0, base, link, -1, func});
+  frames_.push_back(Frame{fn, 0, base, link, line_, func});
+  line_ = -1;
 }
 
 [[gnu::always_inline]] inline void Machine::PopFrame() {
@@ -141,6 +142,7 @@ void Machine::Overflow() {
         Release(*v);
     }
   }
+  line_ = f.line;
   frames_.pop_back();
 }
 
@@ -292,7 +294,7 @@ bool Machine::Run() {
       const Frame& f = frames_.back();
       exc->func = f.func;
       exc->pc = f.pc > 0 ? f.pc - 1 : 0;
-      exc->line = f.line;
+      exc->line = line_;
     }
     if (!Dispatch(exc)) {
       while (!frames_.empty()) PopFrame();
@@ -345,9 +347,9 @@ void Machine::Loop() {
       &&op_kSetERO,   &&op_kMkRefER, &&op_kGetEG,   &&op_kGetEGO,   &&op_kSetEG,    &&op_kSetEGO,
       &&op_kMkRefEG,  &&op_kDivI,    &&op_kModI,    &&op_kModKI,    &&op_kJEq,      &&op_kJNe,
       &&op_kJLt,      &&op_kJLe,     &&op_kJGt,     &&op_kJGe,      &&op_kJEqK,     &&op_kJNeK,
-      &&op_kJLtK,     &&op_kJLeK,    &&op_kJGtK,    &&op_kJGeK};
+      &&op_kJLtK,     &&op_kJLeK,    &&op_kJGtK,    &&op_kJGeK,     &&op_kForLoopL, &&op_kForLoopDL};
   static_assert(sizeof(kDispatch) / sizeof(kDispatch[0]) ==
-                static_cast<std::size_t>(Op::kJGeK) + 1);
+                static_cast<std::size_t>(Op::kForLoopDL) + 1);
   const Instr* in_;
 #define QM_NEXT()                                       \
   do {                                                  \
@@ -358,7 +360,7 @@ void Machine::Loop() {
 op_kNop:
   QM_NEXT();
 op_kLine:
-  F->line = in_->a;
+  line_ = in_->a;
   if (--line_countdown_ <= 0) [[unlikely]] {
     QM_SYNC();
     Line(in_->a);
@@ -906,6 +908,20 @@ op_kForLoop:
 op_kForLoopD:
   if (--R[in_->a].i >= R[in_->b].i) ip = code + in_->c;
   QM_NEXT();
+op_kForLoopL:
+  if (++R[in_->a].i <= R[in_->b].i) {
+    ip = code + in_->c;
+    in_ = ip - 1;  // the body's line event, without a dispatch
+    goto op_kLine;
+  }
+  QM_NEXT();
+op_kForLoopDL:
+  if (--R[in_->a].i >= R[in_->b].i) {
+    ip = code + in_->c;
+    in_ = ip - 1;
+    goto op_kLine;
+  }
+  QM_NEXT();
 op_kCall : {
   QM_SYNC();
   Enter(in_->a, R + in_->b, in_->c);
@@ -919,7 +935,7 @@ op_kCallB:
   QM_NEXT();
 op_kCallM : {
   QM_SYNC();
-  if (gather_rows_) ReportRow(F->line);
+  if (gather_rows_) ReportRow(line_);
   const ClassInfo* cls = in_->pad || static_cast<MethodId>(in_->a) == MethodId::kCreate
                              ? FindClassById(static_cast<ClassId>(in_->pad))
                              : nullptr;
@@ -929,7 +945,7 @@ op_kCallM : {
 op_kCallH : {
   QM_SYNC();
   // A host routine may report the current row (routine errors name it).
-  if (gather_rows_) ReportRow(F->line);
+  if (gather_rows_) ReportRow(line_);
   const std::size_t n = static_cast<std::size_t>(in_->a);
   HostCall call(R + in_->b, engine_.signatures_[n]);
   try {
@@ -991,7 +1007,7 @@ op_kReraise : {
   if (in_->op == Op::kRaise || e->func < 0) {
     e->func = F->func;
     e->pc = static_cast<int>(ip - code) - 1;
-    e->line = F->line;
+    e->line = line_;
   }
   IncRef(e);
   throw Raise{e};

@@ -35,7 +35,7 @@ class Machine {
     int pc;
     Value* base;
     int link;  // frame of the enclosing routine
-    int line;  // line table index of the statement being executed
+    int line;  // the caller's line_, back when the frame goes
     int func;
   };
   struct Handler {
@@ -94,6 +94,8 @@ class Machine {
   std::vector<Handler> handlers_;
   BuiltinContext builtin_ctx_;
   RunError error_;
+  // Line table index of the statement the innermost frame is executing.
+  int line_ = -1;
   int last_row_ = -1, last_file_ = -1;          // row reached last (breakpoints, steps)
   int reported_row_ = -1, reported_file_ = -1;  // row the host heard of last
   // Statements until Line() must run; on the fast path a statement costs this
