@@ -4,6 +4,7 @@
 // routines registered from their declaration texts and global variables by name
 // and type name.
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -181,6 +182,11 @@ class Engine {
   Breakpoints breakpoints_;
   bool start_stepping_ = false;
   Machine* machine_ = nullptr;
+  // The machine's stack, kept for the next run.
+  struct FreeSlots {
+    void operator()(Value* v) const { std::free(v); }
+  };
+  std::unique_ptr<Value, FreeSlots> stack_;
 };
 
 }  // namespace qm::script

@@ -59,12 +59,21 @@ void SetBits(Value& dst, const std::bitset<256>& bits) {
 }  // namespace
 
 Machine::Machine(Engine& engine) : engine_(engine), program_(*engine.program_) {
-  // calloc: a fresh mapping comes zeroed from the system, so a run does not pay
-  // for clearing megabytes of stack it may never touch.
-  auto* slots = static_cast<Value*>(std::calloc(kStackSlots, sizeof(Value)));
-  if (!slots) throw std::bad_alloc();
-  stack_.reset(slots);
-  stack_end_ = stack_.get() + kStackSlots;
+  // The engine keeps the stack from run to run. The first run gets it from
+  // calloc, whose fresh mapping comes zeroed from the system; a finished run
+  // leaves every slot without an object, so later runs only clear the main
+  // block's slots (every routine clears its own locals when it is entered).
+  const auto main_slots = static_cast<std::size_t>(program_.functions[0].nslots);
+  if (main_slots > kStackSlots) Throw("Stack overflow: too many global variables");
+  if (!engine_.stack_) {
+    auto* slots = static_cast<Value*>(std::calloc(kStackSlots, sizeof(Value)));
+    if (!slots) throw std::bad_alloc();
+    engine_.stack_.reset(slots);
+  } else {
+    std::memset(static_cast<void*>(engine_.stack_.get()), 0, main_slots * sizeof(Value));
+  }
+  stack_ = engine_.stack_.get();
+  stack_end_ = stack_ + kStackSlots;
   gather_rows_ = engine_.line_hook_interval > 1;
   // Without a line hook the countdown still comes round now and then for a
   // stop request from elsewhere.
@@ -76,7 +85,7 @@ Machine::Machine(Engine& engine) : engine_(engine), program_(*engine.program_) {
 
 Machine::~Machine() {
   while (!frames_.empty()) PopFrame();
-  for (int i = 0; i < program_.nglobals; ++i) Release(stack_.get()[i]);
+  for (int i = 0; i < program_.nglobals; ++i) Release(stack_[i]);
 }
 
 void Machine::Throw(const std::string& message) {
@@ -271,7 +280,7 @@ void Machine::Line(int line) {
 
 bool Machine::Run() {
   RefreshLines();
-  Enter(0, stack_.get(), 0);
+  Enter(0, stack_, 0);
   for (;;) {
     ExceptionObj* exc = nullptr;
     try {
@@ -307,7 +316,7 @@ void Machine::Loop() {
   Frame* F = &frames_.back();
   const Instr* code = F->fn->code.data();
   Value* R = F->base;
-  Value* G = stack_.get();
+  Value* G = stack_;
   // The next instruction; frames keep positions (F->pc) only across calls.
   const Instr* ip = code + F->pc;
   const auto& strings = program_.strings;

@@ -21,7 +21,7 @@ class Machine {
   // Runs the main block; false after an unhandled error (see Error()).
   bool Run();
   const RunError& Error() const { return error_; }
-  Value* Globals() { return stack_.get(); }
+  Value* Globals() { return stack_; }
   // The host changed a control (stop, pause, step, breakpoints): the next
   // statement looks at them, whatever the line hook interval.
   void Poke() {
@@ -69,10 +69,7 @@ class Machine {
 
   Engine& engine_;
   const Program& program_;
-  struct FreeSlots {
-    void operator()(Value* v) const { std::free(v); }
-  };
-  std::unique_ptr<Value, FreeSlots> stack_;
+  Value* stack_;  // the engine's
   Value* stack_end_;
   // Call frames in a block sized for the deepest allowed call chain: a call
   // pushes without a capacity test (Enter checks the depth first).
