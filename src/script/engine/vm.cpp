@@ -134,7 +134,7 @@ void Machine::Overflow() {
     for (const auto& [slot, layout] : fn->agg_init)
       SetObj(base[slot], NewAggregate(program_, layout));
   }
-  frames_.push_back(Frame{fn, 0, base, link, line_, func});
+  frames_.push_back(Frame{fn, fn->code.data(), base, 0, fn->nslots, link, line_, func});
   line_ = -1;
 }
 
@@ -145,7 +145,7 @@ void Machine::Overflow() {
     for (int i = program_.nglobals; i < f.fn->nslots; ++i) Release(f.base[i]);
   } else {
     Value* v = f.base + 1;
-    Value* const end = f.base + f.fn->nslots;
+    Value* const end = f.base + f.nslots;
     for (; v < end; ++v) {
       if (v->meta) [[unlikely]]
         Release(*v);
@@ -314,7 +314,7 @@ bool Machine::Run() {
 
 void Machine::Loop() {
   Frame* F = &frames_.back();
-  const Instr* code = F->fn->code.data();
+  const Instr* code = F->code;
   Value* R = F->base;
   Value* G = stack_;
   // The next instruction; frames keep positions (F->pc) only across calls.
@@ -324,7 +324,7 @@ void Machine::Loop() {
 #define QM_RELOAD()            \
   do {                         \
     F = &frames_.back();       \
-    code = F->fn->code.data(); \
+    code = F->code;            \
     R = F->base;               \
     ip = code + F->pc;         \
   } while (0)
@@ -976,7 +976,6 @@ op_kCallH : {
   QM_NEXT();
 }
 op_kRet:
-  QM_SYNC();
   if (frames_.size() == 1) {
     QM_SYNC();
     return;

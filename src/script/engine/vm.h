@@ -32,10 +32,12 @@ class Machine {
  private:
   struct Frame {
     const Function* fn;
-    int pc;
+    const Instr* code;  // fn->code, at hand for returns
     Value* base;
-    int link;  // frame of the enclosing routine
-    int line;  // the caller's line_, back when the frame goes
+    int pc;
+    int nslots;  // fn->nslots
+    int link;    // frame of the enclosing routine
+    int line;    // the caller's line_, back when the frame goes
     int func;
   };
   struct Handler {
