@@ -204,6 +204,10 @@ struct Function {
   // Slots 1 + nparams up to here are declared locals; above them are
   // temporaries, which are always written before they are read.
   int locals_end = 1;
+  // Slots 1 up to here may hold a counted object or a reference when the
+  // routine returns; the slots above only ever get plain numbers, so a return
+  // need not look at them.
+  int release_end = 1 << 30;
   std::vector<Instr> code;
   // Slots that start as records or static arrays: (slot, layout).
   std::vector<std::pair<int, int>> agg_init;

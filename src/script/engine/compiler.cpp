@@ -343,6 +343,8 @@ class Compiler {
   int EmitCondJump(Ex& c, bool when, int target = 0);
   // Points jumps that land on a jump or a return straight at their end.
   void ThreadJumps();
+  // Sets each routine's release_end from the instructions that write its slots.
+  void MarkReleaseRanges();
   int Temp() {
     int r = rc_->next_reg++;
     if (rc_->next_reg > rc_->max_reg) rc_->max_reg = rc_->next_reg;
@@ -1130,6 +1132,7 @@ void Compiler::CompileProgram() {
       Fail("Unsatisfied forward declaration '" + n + "'");
   }
   main.fn->nslots = std::max(main.max_reg, p_.nglobals + 1);
+  MarkReleaseRanges();
   for (auto& f : funcs_) p_.functions.push_back(std::move(f));
   rc_ = nullptr;
 }
@@ -2558,6 +2561,91 @@ void Compiler::ThreadJumps() {
       break;
     }
     if (j.op == Op::kJmp) j.a = target;
+  }
+}
+
+namespace {
+
+// Instructions that leave a plain number in register a (SetScalar / SetReal),
+// or that write no register of their own frame at all.
+bool LeavesNoObject(Op op) {
+  switch (op) {
+    case Op::kLoadK: case Op::kLoadF: case Op::kMov: case Op::kGetG: case Op::kGetU:
+    case Op::kDeref: case Op::kGetE: case Op::kGetER: case Op::kGetEG: case Op::kGetF:
+    case Op::kTrunc: case Op::kSingle: case Op::kAddI: case Op::kSubI: case Op::kMulI:
+    case Op::kAddL: case Op::kSubL: case Op::kMulL: case Op::kDivL: case Op::kModL:
+    case Op::kAddKI: case Op::kSubKI: case Op::kModKL: case Op::kNegI: case Op::kNegL:
+    case Op::kNotI: case Op::kNotL: case Op::kNotB: case Op::kAnd: case Op::kOr: case Op::kXor:
+    case Op::kShl: case Op::kShr: case Op::kEq: case Op::kNe: case Op::kLt: case Op::kLe:
+    case Op::kGt: case Op::kGe: case Op::kLtU: case Op::kLeU: case Op::kGtU: case Op::kGeU:
+    case Op::kEqKI: case Op::kNeKI: case Op::kLtKI: case Op::kLeKI: case Op::kGtKI:
+    case Op::kGeKI: case Op::kI2F: case Op::kAddF: case Op::kSubF: case Op::kMulF:
+    case Op::kDivF: case Op::kNegF: case Op::kEqF: case Op::kNeF: case Op::kLtF: case Op::kLeF:
+    case Op::kGtF: case Op::kGeF: case Op::kEqS: case Op::kNeS: case Op::kLtS: case Op::kLeS:
+    case Op::kGtS: case Op::kGeS: case Op::kGetChar: case Op::kSetEq: case Op::kSetNe:
+    case Op::kSetLe: case Op::kSetGe: case Op::kIn: case Op::kLen: case Op::kDivI:
+    case Op::kModI: case Op::kModKI: case Op::kForLoop: case Op::kForLoopD:
+    case Op::kForLoopL: case Op::kForLoopDL:
+    // No register of the frame written:
+    case Op::kNop: case Op::kLine: case Op::kJmp: case Op::kJt: case Op::kJf: case Op::kJEq:
+    case Op::kJNe: case Op::kJLt: case Op::kJLe: case Op::kJGt: case Op::kJGe: case Op::kJEqK:
+    case Op::kJNeK: case Op::kJLtK: case Op::kJLeK: case Op::kJGtK: case Op::kJGeK:
+    case Op::kRet: case Op::kPopTry: case Op::kRaise: case Op::kReraise: case Op::kRtError:
+    case Op::kChkNil: case Op::kChkIdx: case Op::kSetG: case Op::kSetGO: case Op::kSetU:
+    case Op::kSetUO: case Op::kStRef: case Op::kStRefO: case Op::kSetE: case Op::kSetEO:
+    case Op::kSetER: case Op::kSetERO: case Op::kSetEG: case Op::kSetEGO: case Op::kSetF:
+    case Op::kSetFO: case Op::kSetChar:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void Compiler::MarkReleaseRanges() {
+  // Which routines return something that is not a plain number.
+  std::vector<char> counted_result(funcs_.size(), 1);
+  for (const auto& d : decls_) {
+    if (d->host >= 0 || d->index < 0 || static_cast<std::size_t>(d->index) >= funcs_.size())
+      continue;
+    counted_result[static_cast<std::size_t>(d->index)] =
+        d->result && !(d->result->IsOrdinal() || d->result->kind == TypeKind::kReal);
+  }
+  for (Function& f : funcs_) {
+    // Parameters and declared locals may hold anything (references included).
+    int end = f.locals_end;
+    auto mark = [&](int reg) { end = std::max(end, reg + 1); };
+    for (const Instr& in : f.code) {
+      if (LeavesNoObject(in.op)) continue;
+      switch (in.op) {
+        case Op::kCall:
+          // The callee clears its own slots; ours is its result, at b.
+          if (static_cast<std::size_t>(in.a) >= counted_result.size() ||
+              counted_result[static_cast<std::size_t>(in.a)])
+            mark(in.b);
+          break;
+        case Op::kCallB:
+          mark(in.b + in.c);
+          break;
+        case Op::kCallM:
+          mark(in.b + in.c + 1);
+          break;
+        case Op::kCallH:
+          mark(f.nslots);
+          break;
+        case Op::kTry:
+          mark(in.b);  // receives the exception
+          break;
+        case Op::kEndFin:
+          mark(std::max(in.a, in.b));
+          break;
+        default:
+          mark(in.a);
+          break;
+      }
+    }
+    f.release_end = std::min(end, std::max(f.nslots, 1));
   }
 }
 

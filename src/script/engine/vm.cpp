@@ -119,22 +119,28 @@ void Machine::Overflow() {
   const Function* fn = &program_.functions[static_cast<std::size_t>(func)];
   if (frames_.size() >= kMaxCallDepth || base + fn->nslots > stack_end_) [[unlikely]]
     Overflow();
-  // The caller's frame is the parent when hops is 0; otherwise walk up.
-  int link = static_cast<int>(frames_.size()) - 1;
-  for (int i = 0; i < hops && link >= 0; ++i) link = frames_[static_cast<std::size_t>(link)].link;
+  // The enclosing routine's frame: the main block's for a top-level routine,
+  // else the caller's when hops is 0, or up the chain from there.
+  int link = 0;
+  if (fn->level != 1) {
+    link = static_cast<int>(frames_.size()) - 1;
+    for (int i = 0; i < hops && link >= 0; ++i) link = frames_[static_cast<std::size_t>(link)].link;
+  }
   // The main block starts on a fresh stack whose globals the host may already
   // have set; every other routine clears its result and locals of what earlier
   // frames left behind (temporaries are written before they are read).
-  if (func != 0) Release(base[0]);
-  for (int i = func == 0 ? fn->nslots : 1 + fn->nparams; i < fn->locals_end; ++i) {
-    if (base[i].meta) Release(base[i]);
-    base[i].i = 0;
+  if (func != 0) {
+    Release(base[0]);
+    for (Value *v = base + 1 + fn->nparams, *end = base + fn->locals_end; v < end; ++v) {
+      if (v->meta) Release(*v);
+      v->i = 0;
+    }
   }
   if (!fn->agg_init.empty()) [[unlikely]] {
     for (const auto& [slot, layout] : fn->agg_init)
       SetObj(base[slot], NewAggregate(program_, layout));
   }
-  frames_.push_back(Frame{fn, fn->code.data(), base, 0, fn->nslots, link, line_, func});
+  frames_.push_back(Frame{fn, fn->code.data(), base, 0, fn->release_end, link, line_, func});
   line_ = -1;
 }
 
@@ -145,7 +151,7 @@ void Machine::Overflow() {
     for (int i = program_.nglobals; i < f.fn->nslots; ++i) Release(f.base[i]);
   } else {
     Value* v = f.base + 1;
-    Value* const end = f.base + f.nslots;
+    Value* const end = f.base + f.release_end;
     for (; v < end; ++v) {
       if (v->meta) [[unlikely]]
         Release(*v);

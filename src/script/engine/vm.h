@@ -35,7 +35,7 @@ class Machine {
     const Instr* code;  // fn->code, at hand for returns
     Value* base;
     int pc;
-    int nslots;  // fn->nslots
+    int release_end;  // fn->release_end
     int link;    // frame of the enclosing routine
     int line;    // the caller's line_, back when the frame goes
     int func;
