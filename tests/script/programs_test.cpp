@@ -38,6 +38,26 @@ begin
           + IntToStr(2147483647 mod 1000) + ' ' + IntToStr(b div -1));
 end.)",
      "13\n20\n2 1 -2\n255 16 64\n2 7 5\n-2147483648\n-1 0 -8 647 -2147483648\n"},
+    // 64-bit remainders by powers of two are masks; the sign follows the dividend.
+    {"Int64ModuloByPowersOfTwo", R"(program P;
+var x: Int64; s: string;
+procedure Show(v: Int64);
+begin
+  s := s + IntToStr(v) + ' ';
+end;
+begin
+  x := -5;
+  Show(x mod 4); Show(x mod 2147483648); Show(x mod 1);
+  x := 4294967301;
+  Show(x mod 4294967296); Show(-x mod 4294967296); Show(x mod 2147483648);
+  x := -9223372036854775807 - 1;
+  Show(x mod 4611686018427387904); Show((x + 1) mod 4611686018427387904);
+  x := 12345;
+  x := x * 1103515245 + 12345;
+  Show(x mod 2147483648);
+  Writeln(s);
+end.)",
+     "-1 -5 0 5 -5 5 0 -4611686018427387903 1406932606 \n"},
     {"IntegerTypesTruncateOnStore", R"(program P;
 var b: Byte; w: Word; s: ShortInt; c: Cardinal; big: Int64;
 begin

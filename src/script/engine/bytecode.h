@@ -178,6 +178,7 @@ enum class Op : std::uint16_t {
   // that line event straight away and goes on at c.
   kForLoopL,
   kForLoopDL,
+  kModP2L,  // a := b mod 2^c (64-bit; the sign follows b)
 };
 
 struct Instr {

@@ -1743,6 +1743,7 @@ bool PureDest(Op op) {
     case Op::kDivI:
     case Op::kModI:
     case Op::kModKI:
+    case Op::kModP2L:
     case Op::kGetER:
     case Op::kGetERO:
     case Op::kGetEG:
@@ -2294,6 +2295,18 @@ Ex Compiler::Binary(Tok op, Ex l, Ex r, const Token& at) {
     e.temp = true;
     return e;
   }
+  if (r.is_const && wide && op == Tok::kMod && r.cv.i > 0 && (r.cv.i & (r.cv.i - 1)) == 0) {
+    // A power of two: a mask instead of a 64-bit division.
+    const int a = ToReg(l);
+    const int t = l.temp ? a : Temp();
+    int shift = 0;
+    while ((std::int64_t{1} << shift) != r.cv.i) ++shift;
+    Emit(Op::kModP2L, t, a, shift);
+    e.type = result;
+    e.reg = t;
+    e.temp = true;
+    return e;
+  }
   if (r.is_const && r.cv.i > 0 && r.cv.i <= INT32_MAX && op == Tok::kMod) {
     const int a = ToReg(l);
     const int t = l.temp ? a : Temp();
@@ -2584,7 +2597,7 @@ bool LeavesNoObject(Op op) {
     case Op::kGtF: case Op::kGeF: case Op::kEqS: case Op::kNeS: case Op::kLtS: case Op::kLeS:
     case Op::kGtS: case Op::kGeS: case Op::kGetChar: case Op::kSetEq: case Op::kSetNe:
     case Op::kSetLe: case Op::kSetGe: case Op::kIn: case Op::kLen: case Op::kDivI:
-    case Op::kModI: case Op::kModKI: case Op::kForLoop: case Op::kForLoopD:
+    case Op::kModI: case Op::kModKI: case Op::kModP2L: case Op::kForLoop: case Op::kForLoopD:
     case Op::kForLoopL: case Op::kForLoopDL:
     // No register of the frame written:
     case Op::kNop: case Op::kLine: case Op::kJmp: case Op::kJt: case Op::kJf: case Op::kJEq:

@@ -362,9 +362,10 @@ void Machine::Loop() {
       &&op_kSetERO,   &&op_kMkRefER, &&op_kGetEG,   &&op_kGetEGO,   &&op_kSetEG,    &&op_kSetEGO,
       &&op_kMkRefEG,  &&op_kDivI,    &&op_kModI,    &&op_kModKI,    &&op_kJEq,      &&op_kJNe,
       &&op_kJLt,      &&op_kJLe,     &&op_kJGt,     &&op_kJGe,      &&op_kJEqK,     &&op_kJNeK,
-      &&op_kJLtK,     &&op_kJLeK,    &&op_kJGtK,    &&op_kJGeK,     &&op_kForLoopL, &&op_kForLoopDL};
+      &&op_kJLtK,     &&op_kJLeK,    &&op_kJGtK,    &&op_kJGeK,     &&op_kForLoopL, &&op_kForLoopDL,
+      &&op_kModP2L};
   static_assert(sizeof(kDispatch) / sizeof(kDispatch[0]) ==
-                static_cast<std::size_t>(Op::kForLoopDL) + 1);
+                static_cast<std::size_t>(Op::kModP2L) + 1);
   const Instr* in_;
 #define QM_NEXT()                                       \
   do {                                                  \
@@ -638,6 +639,14 @@ op_kModKI : {
   const std::uint64_t low = m * n;
   const auto rem = static_cast<std::uint32_t>((static_cast<unsigned __int128>(low) * d) >> 64);
   SetScalar(R[in_->a], a < 0 ? -static_cast<std::int64_t>(rem) : static_cast<std::int64_t>(rem));
+  QM_NEXT();
+}
+op_kModP2L : {
+  const std::int64_t x = R[in_->b].i;
+  const std::int64_t d = std::int64_t{1} << in_->c;
+  std::int64_t r = x & (d - 1);
+  if (x < 0 && r != 0) r -= d;  // the remainder takes the dividend's sign
+  SetScalar(R[in_->a], r);
   QM_NEXT();
 }
 op_kAddKI:
