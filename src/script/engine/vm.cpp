@@ -326,6 +326,7 @@ void Machine::Loop() {
   // The next instruction; frames keep positions (F->pc) only across calls.
   const Instr* ip = code + F->pc;
   const auto& strings = program_.strings;
+  const auto* const divisors = program_.divisors.data();
 #define QM_SYNC() (F->pc = static_cast<int>(ip - code))
 #define QM_RELOAD()            \
   do {                         \
@@ -632,7 +633,7 @@ op_kModI : {
 }
 op_kModKI : {
   // Lemire's remainder by multiplication: exact for every 32-bit dividend.
-  const auto& [m, d] = program_.divisors[static_cast<std::size_t>(in_->c)];
+  const auto& [m, d] = divisors[in_->c];
   const auto a = static_cast<std::int32_t>(R[in_->b].i);
   const std::uint32_t n =
       a < 0 ? 0u - static_cast<std::uint32_t>(a) : static_cast<std::uint32_t>(a);
