@@ -152,7 +152,7 @@ TEST(LineHookInterval, ClearedBreakpointIsNotHitAgain) {
     engine.Resume();
   };
   engine.SetBreakpoint("Unnamed", 5);
-    // Rows 4 and 5 take turns, so row 5 is newly reached in every turn.
+  // Rows 4 and 5 take turns, so row 5 is newly reached in every turn.
   engine.SetText("program P;\nvar i: Integer;\nbegin\n  while i < 100 do\n    i := i + 1;\nend.");
   ASSERT_TRUE(engine.Compile());
   ASSERT_TRUE(engine.Execute());

@@ -1211,6 +1211,23 @@ void Compiler::ParseStatement() {
   }
 }
 
+namespace {
+
+// The conditional jump taken exactly when `op` is not.
+Op OppositeJump(Op op) {
+  static constexpr std::pair<Op, Op> kPairs[] = {
+      {Op::kJt, Op::kJf},     {Op::kJEq, Op::kJNe},   {Op::kJLt, Op::kJGe},   {Op::kJLe, Op::kJGt},
+      {Op::kJEqK, Op::kJNeK}, {Op::kJLtK, Op::kJGeK}, {Op::kJLeK, Op::kJGtK},
+  };
+  for (const auto& [x, y] : kPairs) {
+    if (op == x) return y;
+    if (op == y) return x;
+  }
+  return op;
+}
+
+}  // namespace
+
 void Compiler::ParseIf() {
   Next();
   const Token& ct = Cur();
@@ -1252,27 +1269,8 @@ void Compiler::ParseWhile() {
       const Instr copy = rc_->fn->code[static_cast<std::size_t>(i)];
       rc_->fn->code.push_back(copy);
     }
-    const Instr j = rc_->fn->code[static_cast<std::size_t>(jf)];
-    Instr back = j;
-    back.op = j.op == Op::kJf ? Op::kJt : j.op;
-    if (j.op != Op::kJf) {
-      // A folded comparison: the opposite test.
-      switch (j.op) {
-        case Op::kJEq: back.op = Op::kJNe; break;
-        case Op::kJNe: back.op = Op::kJEq; break;
-        case Op::kJLt: back.op = Op::kJGe; break;
-        case Op::kJGe: back.op = Op::kJLt; break;
-        case Op::kJLe: back.op = Op::kJGt; break;
-        case Op::kJGt: back.op = Op::kJLe; break;
-        case Op::kJEqK: back.op = Op::kJNeK; break;
-        case Op::kJNeK: back.op = Op::kJEqK; break;
-        case Op::kJLtK: back.op = Op::kJGeK; break;
-        case Op::kJGeK: back.op = Op::kJLtK; break;
-        case Op::kJLeK: back.op = Op::kJGtK; break;
-        case Op::kJGtK: back.op = Op::kJLeK; break;
-        default: break;
-      }
-    }
+    Instr back = rc_->fn->code[static_cast<std::size_t>(jf)];
+    back.op = OppositeJump(back.op);
     rc_->fn->code.push_back(back);
     PatchJump(Here() - 1, body);
   } else {
@@ -2538,12 +2536,12 @@ int Compiler::EmitCondJump(Ex& c, bool when, int target) {
       Op cmp, on_true, on_false;
     };
     static constexpr Fold kFolds[] = {
-        {Op::kEq, Op::kJEq, Op::kJNe},       {Op::kNe, Op::kJNe, Op::kJEq},
-        {Op::kLt, Op::kJLt, Op::kJGe},       {Op::kLe, Op::kJLe, Op::kJGt},
-        {Op::kGt, Op::kJGt, Op::kJLe},       {Op::kGe, Op::kJGe, Op::kJLt},
-        {Op::kEqKI, Op::kJEqK, Op::kJNeK},   {Op::kNeKI, Op::kJNeK, Op::kJEqK},
-        {Op::kLtKI, Op::kJLtK, Op::kJGeK},   {Op::kLeKI, Op::kJLeK, Op::kJGtK},
-        {Op::kGtKI, Op::kJGtK, Op::kJLeK},   {Op::kGeKI, Op::kJGeK, Op::kJLtK},
+        {Op::kEq, Op::kJEq, Op::kJNe},     {Op::kNe, Op::kJNe, Op::kJEq},
+        {Op::kLt, Op::kJLt, Op::kJGe},     {Op::kLe, Op::kJLe, Op::kJGt},
+        {Op::kGt, Op::kJGt, Op::kJLe},     {Op::kGe, Op::kJGe, Op::kJLt},
+        {Op::kEqKI, Op::kJEqK, Op::kJNeK}, {Op::kNeKI, Op::kJNeK, Op::kJEqK},
+        {Op::kLtKI, Op::kJLtK, Op::kJGeK}, {Op::kLeKI, Op::kJLeK, Op::kJGtK},
+        {Op::kGtKI, Op::kJGtK, Op::kJLeK}, {Op::kGeKI, Op::kJGeK, Op::kJLtK},
     };
     for (const Fold& f : kFolds) {
       if (last.op != f.cmp) continue;
@@ -2583,31 +2581,128 @@ namespace {
 // or that write no register of their own frame at all.
 bool LeavesNoObject(Op op) {
   switch (op) {
-    case Op::kLoadK: case Op::kLoadF: case Op::kMov: case Op::kGetG: case Op::kGetU:
-    case Op::kDeref: case Op::kGetE: case Op::kGetER: case Op::kGetEG: case Op::kGetF:
-    case Op::kTrunc: case Op::kSingle: case Op::kAddI: case Op::kSubI: case Op::kMulI:
-    case Op::kAddL: case Op::kSubL: case Op::kMulL: case Op::kDivL: case Op::kModL:
-    case Op::kAddKI: case Op::kSubKI: case Op::kModKL: case Op::kNegI: case Op::kNegL:
-    case Op::kNotI: case Op::kNotL: case Op::kNotB: case Op::kAnd: case Op::kOr: case Op::kXor:
-    case Op::kShl: case Op::kShr: case Op::kEq: case Op::kNe: case Op::kLt: case Op::kLe:
-    case Op::kGt: case Op::kGe: case Op::kLtU: case Op::kLeU: case Op::kGtU: case Op::kGeU:
-    case Op::kEqKI: case Op::kNeKI: case Op::kLtKI: case Op::kLeKI: case Op::kGtKI:
-    case Op::kGeKI: case Op::kI2F: case Op::kAddF: case Op::kSubF: case Op::kMulF:
-    case Op::kDivF: case Op::kNegF: case Op::kEqF: case Op::kNeF: case Op::kLtF: case Op::kLeF:
-    case Op::kGtF: case Op::kGeF: case Op::kEqS: case Op::kNeS: case Op::kLtS: case Op::kLeS:
-    case Op::kGtS: case Op::kGeS: case Op::kGetChar: case Op::kSetEq: case Op::kSetNe:
-    case Op::kSetLe: case Op::kSetGe: case Op::kIn: case Op::kLen: case Op::kDivI:
-    case Op::kModI: case Op::kModKI: case Op::kModP2L: case Op::kForLoop: case Op::kForLoopD:
-    case Op::kForLoopL: case Op::kForLoopDL:
+    case Op::kLoadK:
+    case Op::kLoadF:
+    case Op::kMov:
+    case Op::kGetG:
+    case Op::kGetU:
+    case Op::kDeref:
+    case Op::kGetE:
+    case Op::kGetER:
+    case Op::kGetEG:
+    case Op::kGetF:
+    case Op::kTrunc:
+    case Op::kSingle:
+    case Op::kAddI:
+    case Op::kSubI:
+    case Op::kMulI:
+    case Op::kAddL:
+    case Op::kSubL:
+    case Op::kMulL:
+    case Op::kDivL:
+    case Op::kModL:
+    case Op::kAddKI:
+    case Op::kSubKI:
+    case Op::kModKL:
+    case Op::kNegI:
+    case Op::kNegL:
+    case Op::kNotI:
+    case Op::kNotL:
+    case Op::kNotB:
+    case Op::kAnd:
+    case Op::kOr:
+    case Op::kXor:
+    case Op::kShl:
+    case Op::kShr:
+    case Op::kEq:
+    case Op::kNe:
+    case Op::kLt:
+    case Op::kLe:
+    case Op::kGt:
+    case Op::kGe:
+    case Op::kLtU:
+    case Op::kLeU:
+    case Op::kGtU:
+    case Op::kGeU:
+    case Op::kEqKI:
+    case Op::kNeKI:
+    case Op::kLtKI:
+    case Op::kLeKI:
+    case Op::kGtKI:
+    case Op::kGeKI:
+    case Op::kI2F:
+    case Op::kAddF:
+    case Op::kSubF:
+    case Op::kMulF:
+    case Op::kDivF:
+    case Op::kNegF:
+    case Op::kEqF:
+    case Op::kNeF:
+    case Op::kLtF:
+    case Op::kLeF:
+    case Op::kGtF:
+    case Op::kGeF:
+    case Op::kEqS:
+    case Op::kNeS:
+    case Op::kLtS:
+    case Op::kLeS:
+    case Op::kGtS:
+    case Op::kGeS:
+    case Op::kGetChar:
+    case Op::kSetEq:
+    case Op::kSetNe:
+    case Op::kSetLe:
+    case Op::kSetGe:
+    case Op::kIn:
+    case Op::kLen:
+    case Op::kDivI:
+    case Op::kModI:
+    case Op::kModKI:
+    case Op::kModP2L:
+    case Op::kForLoop:
+    case Op::kForLoopD:
+    case Op::kForLoopL:
+    case Op::kForLoopDL:
     // No register of the frame written:
-    case Op::kNop: case Op::kLine: case Op::kJmp: case Op::kJt: case Op::kJf: case Op::kJEq:
-    case Op::kJNe: case Op::kJLt: case Op::kJLe: case Op::kJGt: case Op::kJGe: case Op::kJEqK:
-    case Op::kJNeK: case Op::kJLtK: case Op::kJLeK: case Op::kJGtK: case Op::kJGeK:
-    case Op::kRet: case Op::kPopTry: case Op::kRaise: case Op::kReraise: case Op::kRtError:
-    case Op::kChkNil: case Op::kChkIdx: case Op::kSetG: case Op::kSetGO: case Op::kSetU:
-    case Op::kSetUO: case Op::kStRef: case Op::kStRefO: case Op::kSetE: case Op::kSetEO:
-    case Op::kSetER: case Op::kSetERO: case Op::kSetEG: case Op::kSetEGO: case Op::kSetF:
-    case Op::kSetFO: case Op::kSetChar:
+    case Op::kNop:
+    case Op::kLine:
+    case Op::kJmp:
+    case Op::kJt:
+    case Op::kJf:
+    case Op::kJEq:
+    case Op::kJNe:
+    case Op::kJLt:
+    case Op::kJLe:
+    case Op::kJGt:
+    case Op::kJGe:
+    case Op::kJEqK:
+    case Op::kJNeK:
+    case Op::kJLtK:
+    case Op::kJLeK:
+    case Op::kJGtK:
+    case Op::kJGeK:
+    case Op::kRet:
+    case Op::kPopTry:
+    case Op::kRaise:
+    case Op::kReraise:
+    case Op::kRtError:
+    case Op::kChkNil:
+    case Op::kChkIdx:
+    case Op::kSetG:
+    case Op::kSetGO:
+    case Op::kSetU:
+    case Op::kSetUO:
+    case Op::kStRef:
+    case Op::kStRefO:
+    case Op::kSetE:
+    case Op::kSetEO:
+    case Op::kSetER:
+    case Op::kSetERO:
+    case Op::kSetEG:
+    case Op::kSetEGO:
+    case Op::kSetF:
+    case Op::kSetFO:
+    case Op::kSetChar:
       return true;
     default:
       return false;

@@ -328,12 +328,12 @@ void Machine::Loop() {
   const auto& strings = program_.strings;
   const auto* const divisors = program_.divisors.data();
 #define QM_SYNC() (F->pc = static_cast<int>(ip - code))
-#define QM_RELOAD()            \
-  do {                         \
-    F = &frames_.back();       \
-    code = F->code;            \
-    R = F->base;               \
-    ip = code + F->pc;         \
+#define QM_RELOAD()      \
+  do {                   \
+    F = &frames_.back(); \
+    code = F->code;      \
+    R = F->base;         \
+    ip = code + F->pc;   \
   } while (0)
   // Threaded dispatch: each instruction jumps straight to the next one's
   // handler, which the branch predictor follows far better than one switch.
@@ -477,39 +477,39 @@ op_kStRefO:
   QM_NEXT();
   // Element access, one handler per array source (a register, behind a
   // reference, a global) and kind of element (plain bits or counted).
-#define QM_ARRAY(holder, index_reg)                                              \
-  auto* arr = static_cast<ArrObj*>(holder);                                      \
-  const auto idx = static_cast<std::uint64_t>(R[index_reg].i);                   \
-  if (!arr || idx >= arr->v.size()) [[unlikely]] {                               \
-    QM_SYNC();                                                                   \
-    Throw("Index out of range (" + std::to_string(R[index_reg].i) + ")");        \
+#define QM_ARRAY(holder, index_reg)                                       \
+  auto* arr = static_cast<ArrObj*>(holder);                               \
+  const auto idx = static_cast<std::uint64_t>(R[index_reg].i);            \
+  if (!arr || idx >= arr->v.size()) [[unlikely]] {                        \
+    QM_SYNC();                                                            \
+    Throw("Index out of range (" + std::to_string(R[index_reg].i) + ")"); \
   }
-#define QM_GET_ELEM(name, holder)            \
-  name : {                                   \
-    QM_ARRAY(holder, in_->c)                 \
-    SetScalar(R[in_->a], arr->v[idx].i);     \
-    QM_NEXT();                               \
+#define QM_GET_ELEM(name, holder)        \
+  name : {                               \
+    QM_ARRAY(holder, in_->c)             \
+    SetScalar(R[in_->a], arr->v[idx].i); \
+    QM_NEXT();                           \
   }
-#define QM_GET_ELEM_O(name, holder)          \
-  name : {                                   \
-    QM_ARRAY(holder, in_->c)                 \
-    Value tmp{{0}, 0};                       \
-    CopyValue(tmp, arr->v[idx]);             \
-    Release(R[in_->a]);                      \
-    R[in_->a] = tmp;                         \
-    QM_NEXT();                               \
+#define QM_GET_ELEM_O(name, holder) \
+  name : {                          \
+    QM_ARRAY(holder, in_->c)        \
+    Value tmp{{0}, 0};              \
+    CopyValue(tmp, arr->v[idx]);    \
+    Release(R[in_->a]);             \
+    R[in_->a] = tmp;                \
+    QM_NEXT();                      \
   }
-#define QM_SET_ELEM(name, holder)            \
-  name : {                                   \
-    QM_ARRAY(holder, in_->b)                 \
-    SetScalar(arr->v[idx], R[in_->c].i);     \
-    QM_NEXT();                               \
+#define QM_SET_ELEM(name, holder)        \
+  name : {                               \
+    QM_ARRAY(holder, in_->b)             \
+    SetScalar(arr->v[idx], R[in_->c].i); \
+    QM_NEXT();                           \
   }
-#define QM_SET_ELEM_O(name, holder)          \
-  name : {                                   \
-    QM_ARRAY(holder, in_->b)                 \
-    CopyValue(arr->v[idx], R[in_->c]);       \
-    QM_NEXT();                               \
+#define QM_SET_ELEM_O(name, holder)    \
+  name : {                             \
+    QM_ARRAY(holder, in_->b)           \
+    CopyValue(arr->v[idx], R[in_->c]); \
+    QM_NEXT();                         \
   }
   QM_GET_ELEM(op_kGetE, R[in_->b].o)
   QM_GET_ELEM_O(op_kGetEO, R[in_->b].o)
@@ -910,9 +910,9 @@ op_kJt:
 op_kJf:
   if (!R[in_->a].i) ip = code + in_->b;
   QM_NEXT();
-#define QM_JUMP_IF(name, cond) \
-  name:                          \
-  if (cond) ip = code + in_->c;  \
+#define QM_JUMP_IF(name, cond)  \
+  name:                         \
+  if (cond) ip = code + in_->c; \
   QM_NEXT();
   QM_JUMP_IF(op_kJEq, R[in_->a].i == R[in_->b].i)
   QM_JUMP_IF(op_kJNe, R[in_->a].i != R[in_->b].i)

@@ -36,8 +36,8 @@ class Machine {
     Value* base;
     int pc;
     int release_end;  // fn->release_end
-    int link;    // frame of the enclosing routine
-    int line;    // the caller's line_, back when the frame goes
+    int link;         // frame of the enclosing routine
+    int line;         // the caller's line_, back when the frame goes
     int func;
   };
   struct Handler {
