@@ -327,6 +327,8 @@ void Machine::Loop() {
   const Instr* ip = code + F->pc;
   const auto& strings = program_.strings;
   const auto* const divisors = program_.divisors.data();
+  const auto& lines = program_.lines;
+  RunControl& rc = engine_.control_;
 #define QM_SYNC() (F->pc = static_cast<int>(ip - code))
 #define QM_RELOAD()      \
   do {                   \
@@ -380,7 +382,28 @@ op_kLine:
   line_ = in_->a;
   if (--line_countdown_ <= 0) [[unlikely]] {
     QM_SYNC();
-    Line(in_->a);
+    if (hook_interval_ == 1) {
+      // A hook before every statement: its call and the row check stay here,
+      // as Line() would do them (the countdown stays at 1).
+      line_countdown_ = 1;
+      if (engine_.on_line) engine_.on_line();
+      if (rc.attention || rc.stop.load(std::memory_order_relaxed)) [[unlikely]] {
+        SlowLine(in_->a);
+      } else if (watch_rows_) {
+        const LineInfo& li = lines[static_cast<std::size_t>(in_->a)];
+        if (li.row != last_row_ || li.file != last_file_) {
+          if (bp_lines_[static_cast<std::size_t>(in_->a)] || rc.step != RunControl::Step::kNone) {
+            SlowLine(in_->a);
+          } else {
+            last_row_ = li.row;
+            last_file_ = li.file;
+            if (engine_.on_line_info) engine_.on_line_info(events_[static_cast<std::size_t>(in_->a)]);
+          }
+        }
+      }
+    } else {
+      Line(in_->a);
+    }
   }
   QM_NEXT();
 op_kLoadK:
