@@ -397,7 +397,8 @@ op_kLine:
           } else {
             last_row_ = li.row;
             last_file_ = li.file;
-            if (engine_.on_line_info) engine_.on_line_info(events_[static_cast<std::size_t>(in_->a)]);
+            if (engine_.on_line_info)
+              engine_.on_line_info(events_[static_cast<std::size_t>(in_->a)]);
           }
         }
       }
