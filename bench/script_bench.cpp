@@ -12,40 +12,54 @@
 
 namespace {
 
-// The scripts sit in bench/script/ beside this file.
+// The scripts sit in bench/script/ beside this file. ccache makes the file's
+// name relative to the build directory (the parent of bin/), so a relative
+// name is resolved from there rather than from wherever the program runs.
 std::string ReadScript(const std::string& name) {
   std::string dir = __FILE__;
   dir = dir.substr(0, dir.find_last_of('/') + 1);
+  if (dir.empty() || dir[0] != '/') dir = std::string(QM_BIN_DIR) + "/../" + dir;
   std::ifstream in(dir + "script/" + name, std::ios::binary);
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
 }
 
-// What the editor's hooks cost: every statement counts, the window's events
-// are looked at when a few milliseconds have passed, and each newly reached
-// line is remembered for the line colouring.
+// What the editor's hooks cost: the window's events are looked at every 1024
+// statements when a few milliseconds have passed, and the row reached is
+// remembered for the line colouring. The editor lets the engine count the
+// statements (line_hook_interval); `every_statement` installs the same hooks
+// the way a host that counts for itself would, with a call per statement.
 struct EditorHooks {
   int exec_line = 0;
   unsigned counter = 0;
   std::chrono::steady_clock::time_point next = std::chrono::steady_clock::now();
   long event_checks = 0;
 
-  void Install(qm::script::Engine& engine) {
-    engine.on_line = [this] {
-      if ((++counter & 1023) == 0) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= next) {
-          ++event_checks;  // where the editor processes pending window events
-          next = now + std::chrono::milliseconds(10);
-        }
-      }
-    };
+  void PendingEvents() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= next) {
+      ++event_checks;  // where the editor processes pending window events
+      next = now + std::chrono::milliseconds(10);
+    }
+  }
+
+  void Install(qm::script::Engine& engine, bool every_statement) {
+    if (every_statement) {
+      engine.line_hook_interval = 1;
+      engine.on_line = [this] {
+        if ((++counter & 1023) == 0) PendingEvents();
+      };
+    } else {
+      engine.line_hook_interval = 1024;
+      engine.on_line = [this] { PendingEvents(); };
+    }
     engine.on_line_info = [this](const qm::script::LineEvent& ev) { exec_line = ev.row; };
   }
 };
 
-void RunProgram(benchmark::State& state, const char* file, const char* expected) {
+void RunProgram(benchmark::State& state, const char* file, const char* expected,
+                bool every_statement = false) {
   qm::script::Engine engine;
   std::string out;
   engine.RegisterRoutine("procedure Writeln(s: string)",
@@ -57,7 +71,7 @@ void RunProgram(benchmark::State& state, const char* file, const char* expected)
     return;
   }
   EditorHooks hooks;
-  hooks.Install(engine);
+  hooks.Install(engine, every_statement);
   for (auto _ : state) {
     out.clear();
     if (!engine.Execute()) {
@@ -79,6 +93,20 @@ void BM_BuildString(benchmark::State& state) {
 }
 void BM_QuickSort200k(benchmark::State& state) {
   RunProgram(state, "sort.run", "sorted\n");
+}
+
+// The same with a hook call before every statement.
+void BM_IntegerLoopHookEveryStatement(benchmark::State& state) {
+  RunProgram(state, "loop.run", "29999997\n", true);
+}
+void BM_RecursiveFib30HookEveryStatement(benchmark::State& state) {
+  RunProgram(state, "fib.run", "832040\n", true);
+}
+void BM_BuildStringHookEveryStatement(benchmark::State& state) {
+  RunProgram(state, "strings.run", "488895\n", true);
+}
+void BM_QuickSort200kHookEveryStatement(benchmark::State& state) {
+  RunProgram(state, "sort.run", "sorted\n", true);
 }
 
 // A 5,000-line script of routines, records, loops and case statements.
@@ -142,6 +170,22 @@ BENCHMARK(BM_BuildString)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_QuickSort200k)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_IntegerLoopHookEveryStatement)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecursiveFib30HookEveryStatement)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_BuildStringHookEveryStatement)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_QuickSort200kHookEveryStatement)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);

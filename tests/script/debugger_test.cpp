@@ -138,6 +138,63 @@ TEST(Debugger, StateFollowsTheRun) {
   EXPECT_EQ(states.front(), RunState::kStepping);
 }
 
+// A loop's test runs at the bottom of each turn; its line still stops there.
+TEST(Debugger, LoopTestsStopAndStepOnTheirLineEveryTurn) {
+  const char* script = R"(program P;
+var i: Integer;
+begin
+  i := 0;
+  while i < 3 do
+    i := i + 1;
+  repeat
+    i := i - 1
+  until i <= 1;
+end.)";
+  for (const bool stepping : {false, true}) {
+    Engine engine;
+    std::vector<int> stops;
+    engine.on_line_info = [&](const LineEvent& ev) {
+      if (engine.State() == RunState::kPaused) stops.push_back(ev.row);
+    };
+    engine.on_idle = [&] {
+      if (stepping)
+        engine.StepInto();
+      else
+        engine.Resume();
+    };
+    if (stepping) {
+      engine.StepInto();
+    } else {
+      engine.SetBreakpoint("Unnamed", 5);
+      engine.SetBreakpoint("Unnamed", 9);
+    }
+    engine.SetText(script);
+    ASSERT_TRUE(engine.Compile());
+    ASSERT_TRUE(engine.Execute());
+    if (stepping) {
+      EXPECT_EQ(stops, (std::vector<int>{4, 5, 6, 5, 6, 5, 6, 5, 8, 9, 8, 9}));
+    } else {
+      EXPECT_EQ(stops, (std::vector<int>{5, 5, 5, 5, 9, 9}));
+    }
+  }
+}
+
+// A for loop goes from its test straight into the body's first line event.
+TEST(Debugger, BreakpointInAForLoopBodyStopsEveryTurn) {
+  for (const char* head : {"for i := 1 to 3 do", "for i := 3 downto 1 do"}) {
+    Engine engine;
+    std::vector<int> hits;
+    engine.on_breakpoint = [&](const LineEvent& ev) { hits.push_back(ev.row); };
+    engine.on_idle = [&] { engine.Resume(); };
+    engine.SetBreakpoint("Unnamed", 6);
+    engine.SetText(std::string("program P;\nvar i, s: Integer;\nbegin\n  ") + head +
+                   "\n  begin\n    s := s + i;\n    s := s * 2;\n  end;\nend.");
+    ASSERT_TRUE(engine.Compile());
+    ASSERT_TRUE(engine.Execute());
+    EXPECT_EQ(hits, (std::vector<int>{6, 6, 6})) << head;
+  }
+}
+
 TEST(Breakpoints, SetTestClearAndClearAll) {
   Engine engine;
   engine.SetBreakpoint("a.run", 3);

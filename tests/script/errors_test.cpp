@@ -126,6 +126,15 @@ const RuntimeErrorCase kRuntimeErrors[] = {
      "program P;\nfunction D(n: Integer): Integer;\nbegin\n  Result := 100 div n;\nend;\nbegin\n  "
      "D(0);\nend.",
      4, 3, "Division by zero"},
+    // The caller's row comes back when a called routine returns.
+    {"ErrorAfterACallReturns",
+     "program P;\nvar a: Integer;\nfunction Z: Integer;\nbegin\n  Result := 0;\nend;\nbegin\n"
+     "  a := 7 div Z;\nend.",
+     8, 3, "Division by zero"},
+    {"ErrorAfterACalleeRaisedAndWasHandled",
+     "program P;\nvar a: Integer;\nprocedure F;\nbegin\n  raise Exception.Create('x');\nend;\n"
+     "begin\n  try\n    F;\n  except\n    a := 0;\n  end;\n  a := 1 div a;\nend.",
+     13, 3, "Division by zero"},
     {"InvalidConversion", "program P;\nvar i: Integer;\nbegin\n  i := StrToInt('12x');\nend.", 4, 3,
      "not a valid integer"},
     {"DeepRecursion",

@@ -191,6 +191,38 @@ TEST(Includes, SelfIncludeEndsInAnErrorNotARecursion) {
   EXPECT_FALSE(engine.Compile());
 }
 
+// A run starts from fresh globals and locals whatever the run before it left
+// behind, also when that run ended in an error deep in a recursion.
+TEST(Runs, EveryRunStartsFresh) {
+  Engine engine;
+  std::string out;
+  testing::AddWriteln(engine, out);
+  engine.SetText(R"(program P;
+var s: string; n: Integer; a: array of string; fail: Boolean;
+function Deep(k: Integer; t: string): Integer;
+var local: string; count: Integer;
+begin
+  count := count + 1;
+  local := local + t;
+  if (k = 0) and fail then Result := 1 div k
+  else if k = 0 then Result := count
+  else Result := Deep(k - 1, local + 'y');
+end;
+begin
+  Writeln('[' + s + IntToStr(n) + IntToStr(Length(a)) + ']');
+  fail := n = 0;
+  s := 'left'; n := 7; SetLength(a, 3); a[1] := 'x';
+  Writeln(IntToStr(Deep(50, 'z')));
+end.)");
+  ASSERT_TRUE(engine.Compile());
+  for (int run = 0; run < 3; ++run) {
+    out.clear();
+    EXPECT_FALSE(engine.Execute()) << run;  // n is 0 at the start of every run
+    EXPECT_EQ(out, "[00]\n") << run;
+    EXPECT_EQ(engine.LastError().row, 8) << run;
+  }
+}
+
 TEST(Hooks, LineHookRunsForEveryStatementAndCanStopAnEndlessLoop) {
   Engine engine;
   std::string out;

@@ -38,6 +38,26 @@ begin
           + IntToStr(2147483647 mod 1000) + ' ' + IntToStr(b div -1));
 end.)",
      "13\n20\n2 1 -2\n255 16 64\n2 7 5\n-2147483648\n-1 0 -8 647 -2147483648\n"},
+    // 64-bit remainders by powers of two are masks; the sign follows the dividend.
+    {"Int64ModuloByPowersOfTwo", R"(program P;
+var x: Int64; s: string;
+procedure Show(v: Int64);
+begin
+  s := s + IntToStr(v) + ' ';
+end;
+begin
+  x := -5;
+  Show(x mod 4); Show(x mod 2147483648); Show(x mod 1);
+  x := 4294967301;
+  Show(x mod 4294967296); Show(-x mod 4294967296); Show(x mod 2147483648);
+  x := -9223372036854775807 - 1;
+  Show(x mod 4611686018427387904); Show((x + 1) mod 4611686018427387904);
+  x := 12345;
+  x := x * 1103515245 + 12345;
+  Show(x mod 2147483648);
+  Writeln(s);
+end.)",
+     "-1 -5 0 5 -5 5 0 -4611686018427387903 1406932606 \n"},
     {"IntegerTypesTruncateOnStore", R"(program P;
 var b: Byte; w: Word; s: ShortInt; c: Cardinal; big: Int64;
 begin
@@ -472,6 +492,167 @@ begin
   sl.Free;
 end.)",
      "FalseFalse\nTrueTrueTrue\n"},
+    // Comparisons that decide a branch run as one compare-and-jump; these are
+    // the values where a 32-bit or unsigned compare, or a wrong inversion for
+    // the false branch, would go the other way.
+    {"BranchesOnComparisonsAtTheEdges", R"(program P;
+var a, b: Int64; i: Integer; c: Cardinal; ch: Char; s: string;
+begin
+  a := 5000000000; b := 705032704;  { equal in their low 32 bits }
+  if a = b then s := s + '-' else s := s + 'a';
+  if a <> b then s := s + 'b' else s := s + '-';
+  if b < a then s := s + 'c' else s := s + '-';
+  if a <= b then s := s + '-' else s := s + 'd';
+  if a > 4999999999 then s := s + 'e' else s := s + '-';
+  if -a >= -4999999999 then s := s + '-' else s := s + 'f';
+  i := -3;
+  if i < -2 then s := s + 'g';
+  if i <= -4 then s := s + '-';
+  if i >= -3 then s := s + 'h';
+  if i > -3 then s := s + '-';
+  if i = -3 then s := s + 'i';
+  if i <> -3 then s := s + '-' else s := s + 'j';
+  i := -2147483647 - 1;
+  if i < 2147483647 then s := s + 'k';
+  if i > 0 then s := s + '-';
+  c := 4000000000;
+  if c > 2000000000 then s := s + 'l';
+  if c < 0 then s := s + '-';
+  ch := 'q';
+  if ch > 'p' then s := s + 'm';
+  if not (ch = 'q') then s := s + '-' else s := s + 'n';
+  if (i < 0) and (c > 0) then s := s + 'o';
+  Writeln(s);
+end.)",
+     "abcdefghijklmno\n"},
+    // While loops test their condition at the bottom of each turn.
+    {"WhileLoopsBreakContinueAndConditionCalls", R"(program P;
+var i, n, calls: Integer; s: string; more: Boolean;
+function Below(x, limit: Integer): Boolean;
+begin
+  calls := calls + 1;
+  Result := x < limit;
+end;
+begin
+  i := 0;
+  while Below(i, 5) do i := i + 1;
+  Writeln(IntToStr(i) + ' ' + IntToStr(calls));
+  calls := 0;
+  while Below(i, 0) do i := i + 100;
+  Writeln(IntToStr(i) + ' ' + IntToStr(calls));
+  i := 0; s := '';
+  while i < 10 do
+  begin
+    i := i + 1;
+    if i mod 2 = 0 then Continue;
+    if i > 7 then Break;
+    s := s + IntToStr(i);
+  end;
+  Writeln(s + ' ' + IntToStr(i));
+  more := True; n := 0;
+  while more do
+  begin
+    n := n + 1;
+    more := n < 3;
+  end;
+  i := 0;
+  while (i < 4) and (n > 0) do
+  begin
+    i := i + 1;
+    n := n - 1;
+  end;
+  Writeln(IntToStr(n) + ' ' + IntToStr(i));
+  i := 3;
+  while i >= -2 do i := i - 2;
+  Writeln(IntToStr(i));
+end.)",
+     "5 6\n5 1\n1357 9\n0 3\n-3\n"},
+    {"RepeatCaseAndForDecideTheirJumps", R"(program P;
+var i, n: Integer; s: string; big: Int64;
+begin
+  n := 0;
+  repeat n := n + 3 until n >= 10;
+  s := IntToStr(n);
+  for i := -2 to 12 do
+    case i of
+      -2: s := s + 'm';
+      0, 5: s := s + 'z';
+      7..9: s := s + 'r';
+      12: s := s + 'e';
+    else
+      s := s + '.';
+    end;
+  Writeln(s);
+  big := 4294967297;
+  case big of
+    1: Writeln('low bits only');
+    4294967297: Writeln('big');
+  end;
+  n := 0;
+  for i := 5 to 4 do n := n + 1;
+  for i := 4 downto 5 do n := n + 1;
+  for i := 5 to 5 do n := n + 10;
+  for i := 3 downto 1 do n := n + i;
+  Writeln(IntToStr(n));
+end.)",
+     "12m.z....z.rrr..e\nbig\n16\n"},
+    // Jumps that end at a return or another jump go straight there.
+    {"BranchesThatLeaveARoutine", R"(program P;
+var i: Integer; s: string;
+function Sign(x: Integer): Integer;
+begin
+  if x < 0 then
+    Result := -1
+  else if x = 0 then
+    Result := 0
+  else
+    Result := 1;
+end;
+function FirstOver(limit: Integer): Integer;
+var k: Integer;
+begin
+  Result := -1;
+  for k := 1 to 100 do
+    if k * k > limit then
+    begin
+      Result := k;
+      Exit;
+    end;
+end;
+begin
+  s := '';
+  for i := -1 to 1 do s := s + IntToStr(Sign(i)) + ' ';
+  Writeln(s + IntToStr(FirstOver(50)) + ' ' + IntToStr(FirstOver(100000)));
+end.)",
+     "-1 0 1 8 -1\n"},
+    // Strings, arrays, records and exceptions in a routine's temporaries and
+    // locals, released when it returns or an error leaves it (a leak shows in
+    // the sanitizer build).
+    {"CountedValuesInRoutineSlots", R"(program P;
+type TR = record s: string; n: Integer; end;
+var k: Integer; keep: string;
+function Mix(a, b: Integer; const t: string): string;
+var r: TR; arr: array of string;
+begin
+  r.s := t + IntToStr(a);
+  SetLength(arr, 2);
+  arr[0] := Copy(r.s, 1, 2) + IntToStr(b);
+  arr[1] := arr[0] + r.s;
+  Result := arr[1] + IntToStr(Length(arr[0] + arr[1] + IntToStr(a * b)));
+end;
+function Safe(a: Integer): string;
+begin
+  try
+    Result := Mix(a, 10 div a, 'x');
+  except
+    on E: Exception do Result := 'err' + IntToStr(a) + E.Message;
+  end;
+end;
+begin
+  for k := -2 to 2 do keep := keep + Safe(k) + ';';
+  Writeln(keep);
+end.)",
+     "x--5x-213;x--10x-115;err0Division by zero;x110x112;x25x210;\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Language, ProgramTest, ::testing::ValuesIn(kPrograms),

@@ -160,6 +160,25 @@ enum class Op : std::uint16_t {
   kDivI,
   kModI,
   kModKI,
+  // Compare and branch in one: if a op b then pc := c (integers and ordinals;
+  // with K, b is an immediate).
+  kJEq,
+  kJNe,
+  kJLt,
+  kJLe,
+  kJGt,
+  kJGe,
+  kJEqK,
+  kJNeK,
+  kJLtK,
+  kJLeK,
+  kJGtK,
+  kJGeK,
+  // kForLoop / kForLoopD whose body starts with a kLine at c - 1: the turn runs
+  // that line event straight away and goes on at c.
+  kForLoopL,
+  kForLoopDL,
+  kModP2L,  // a := b mod 2^c (64-bit; the sign follows b)
 };
 
 struct Instr {
@@ -186,6 +205,10 @@ struct Function {
   // Slots 1 + nparams up to here are declared locals; above them are
   // temporaries, which are always written before they are read.
   int locals_end = 1;
+  // Slots 1 up to here may hold a counted object or a reference when the
+  // routine returns; the slots above only ever get plain numbers, so a return
+  // need not look at them.
+  int release_end = 1 << 30;
   std::vector<Instr> code;
   // Slots that start as records or static arrays: (slot, layout).
   std::vector<std::pair<int, int>> agg_init;

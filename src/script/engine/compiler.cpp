@@ -335,6 +335,16 @@ class Compiler {
   int Here() const { return static_cast<int>(rc_->fn->code.size()); }
   void PatchA(int at, int target) { rc_->fn->code[at].a = target; }
   void PatchB(int at, int target) { rc_->fn->code[at].b = target; }
+  // Sets the target of any jump instruction.
+  void PatchJump(int at, int target);
+  // A jump taken when the boolean `c` is `when`, to `target` (or patched
+  // later); -1 when a constant condition never jumps. An integer comparison
+  // emitted just before folds into the jump.
+  int EmitCondJump(Ex& c, bool when, int target = 0);
+  // Points jumps that land on a jump or a return straight at their end.
+  void ThreadJumps();
+  // Sets each routine's release_end from the instructions that write its slots.
+  void MarkReleaseRanges();
   int Temp() {
     int r = rc_->next_reg++;
     if (rc_->next_reg > rc_->max_reg) rc_->max_reg = rc_->next_reg;
@@ -1093,6 +1103,7 @@ void Compiler::ParseBlock(bool main) {
   ParseStatementList(Tok::kEnd);
   Expect(Tok::kEnd);
   Emit(Op::kRet);
+  ThreadJumps();
 }
 
 void Compiler::CompileProgram() {
@@ -1121,6 +1132,7 @@ void Compiler::CompileProgram() {
       Fail("Unsatisfied forward declaration '" + n + "'");
   }
   main.fn->nslots = std::max(main.max_reg, p_.nglobals + 1);
+  MarkReleaseRanges();
   for (auto& f : funcs_) p_.functions.push_back(std::move(f));
   rc_ = nullptr;
 }
@@ -1199,34 +1211,38 @@ void Compiler::ParseStatement() {
   }
 }
 
+namespace {
+
+// The conditional jump taken exactly when `op` is not.
+Op OppositeJump(Op op) {
+  static constexpr std::pair<Op, Op> kPairs[] = {
+      {Op::kJt, Op::kJf},     {Op::kJEq, Op::kJNe},   {Op::kJLt, Op::kJGe},   {Op::kJLe, Op::kJGt},
+      {Op::kJEqK, Op::kJNeK}, {Op::kJLtK, Op::kJGeK}, {Op::kJLeK, Op::kJGtK},
+  };
+  for (const auto& [x, y] : kPairs) {
+    if (op == x) return y;
+    if (op == y) return x;
+  }
+  return op;
+}
+
+}  // namespace
+
 void Compiler::ParseIf() {
   Next();
   const Token& ct = Cur();
   Ex c = Coerce(ParseExpr(), t_bool_, ct);
   Expect(Tok::kThen);
-  int jf = -1;
-  if (c.is_const) {
-    if (!c.cv.i) jf = Emit(Op::kJmp, 0);
-  } else {
-    jf = Emit(Op::kJf, ToReg(c), 0);
-  }
+  const int jf = EmitCondJump(c, false);
   ParseStatement();
   if (Is(Tok::kElse)) {
     Next();
     const int jend = Emit(Op::kJmp, 0);
-    if (jf >= 0) {
-      if (rc_->fn->code[jf].op == Op::kJmp)
-        PatchA(jf, Here());
-      else
-        PatchB(jf, Here());
-    }
+    if (jf >= 0) PatchJump(jf, Here());
     ParseStatement();
     PatchA(jend, Here());
   } else if (jf >= 0) {
-    if (rc_->fn->code[jf].op == Op::kJmp)
-      PatchA(jf, Here());
-    else
-      PatchB(jf, Here());
+    PatchJump(jf, Here());
   }
 }
 
@@ -1239,21 +1255,29 @@ void Compiler::ParseWhile() {
   const Token& ct = Cur();
   Ex c = Coerce(ParseExpr(), t_bool_, ct);
   Expect(Tok::kDo);
-  int jf = -1;
-  if (!c.is_const)
-    jf = Emit(Op::kJf, ToReg(c), 0);
-  else if (!c.cv.i)
-    jf = Emit(Op::kJf, -1, 0), rc_->fn->code[jf].op = Op::kJmp;
+  const bool always = c.is_const && c.cv.i;
+  const int jf = EmitCondJump(c, false);
+  const int body = Here();
   rc_->loops.push_back({{}, {}, rc_->tries.size()});
   ParseStatement();
-  Emit(Op::kJmp, head);
-  const int end = Here();
-  if (jf >= 0) {
-    if (rc_->fn->code[jf].op == Op::kJmp)
-      PatchA(jf, end);
-    else
-      PatchB(jf, end);
+  // The test again at the bottom, jumping back while it holds: a turn then
+  // runs one jump fewer. The copy is the head's own line event and condition
+  // code, which holds no jumps; long conditions keep the jump to the head.
+  const int cond_len = jf - head;
+  if (!always && jf >= 0 && rc_->fn->code[jf].op != Op::kJmp && cond_len <= 24) {
+    for (int i = head; i < jf; ++i) {
+      const Instr copy = rc_->fn->code[static_cast<std::size_t>(i)];
+      rc_->fn->code.push_back(copy);
+    }
+    Instr back = rc_->fn->code[static_cast<std::size_t>(jf)];
+    back.op = OppositeJump(back.op);
+    rc_->fn->code.push_back(back);
+    PatchJump(Here() - 1, body);
+  } else {
+    Emit(Op::kJmp, head);
   }
+  const int end = Here();
+  if (jf >= 0) PatchJump(jf, end);
   for (int b : rc_->loops.back().breaks) PatchA(b, end);
   for (int c2 : rc_->loops.back().continues) PatchA(c2, head);
   rc_->loops.pop_back();
@@ -1271,11 +1295,7 @@ void Compiler::ParseRepeat() {
   rc_->next_reg = rc_->floor;
   const Token& ct = Cur();
   Ex c = Coerce(ParseExpr(), t_bool_, ct);
-  if (c.is_const) {
-    if (!c.cv.i) Emit(Op::kJmp, head);
-  } else {
-    Emit(Op::kJf, ToReg(c), head);
-  }
+  EmitCondJump(c, false, head);
   const int end = Here();
   for (int b : rc_->loops.back().breaks) PatchA(b, end);
   for (int c2 : rc_->loops.back().continues) PatchA(c2, cont);
@@ -1326,9 +1346,7 @@ void Compiler::ParseFor() {
   }
   Expect(Tok::kDo);
   rc_->next_reg = rc_->floor;
-  const int t = Temp();
-  Emit(down ? Op::kLt : Op::kGt, t, counter, limit);
-  const int jskip = Emit(Op::kJt, t, 0);
+  const int jskip = Emit(down ? Op::kJLt : Op::kJGt, counter, limit, 0);
   const int body = Here();
   if (!direct) StorePlace(d.place, counter);
   rc_->loops.push_back({{}, {}, rc_->tries.size()});
@@ -1342,9 +1360,12 @@ void Compiler::ParseFor() {
     rc_->fn->code[static_cast<std::size_t>(body_code)].a = static_cast<int>(p_.lines.size()) - 1;
   }
   const int cont = Here();
-  Emit(down ? Op::kForLoopD : Op::kForLoop, counter, limit, body);
+  if (rc_->fn->code[static_cast<std::size_t>(body)].op == Op::kLine)
+    Emit(down ? Op::kForLoopDL : Op::kForLoopL, counter, limit, body + 1);
+  else
+    Emit(down ? Op::kForLoopD : Op::kForLoop, counter, limit, body);
   const int end = Here();
-  PatchB(jskip, end);
+  PatchJump(jskip, end);
   for (int b : rc_->loops.back().breaks) PatchA(b, end);
   for (int c : rc_->loops.back().continues) PatchA(c, cont);
   rc_->loops.pop_back();
@@ -1398,14 +1419,15 @@ void Compiler::ParseCase() {
         s.type = sel.type;
         s.reg = selreg;
         Ex cmp = Compare(Tok::kEq, s, lo, lt);
-        const int r = ToReg(cmp);
-        if (r != t) Emit(Op::kMov, t, r);
+        const int j = EmitCondJump(cmp, true);
+        if (j >= 0) to_body.push_back(j);
+        continue;
       }
       to_body.push_back(Emit(Op::kJt, t, 0));
     } while (Accept(Tok::kComma));
     Expect(Tok::kColon);
     const int jnext = Emit(Op::kJmp, 0);
-    for (int j : to_body) PatchB(j, Here());
+    for (int j : to_body) PatchJump(j, Here());
     ParseStatement();
     to_end.push_back(Emit(Op::kJmp, 0));
     PatchA(jnext, Here());
@@ -1719,6 +1741,7 @@ bool PureDest(Op op) {
     case Op::kDivI:
     case Op::kModI:
     case Op::kModKI:
+    case Op::kModP2L:
     case Op::kGetER:
     case Op::kGetERO:
     case Op::kGetEG:
@@ -2270,6 +2293,18 @@ Ex Compiler::Binary(Tok op, Ex l, Ex r, const Token& at) {
     e.temp = true;
     return e;
   }
+  if (r.is_const && wide && op == Tok::kMod && r.cv.i > 0 && (r.cv.i & (r.cv.i - 1)) == 0) {
+    // A power of two: a mask instead of a 64-bit division.
+    const int a = ToReg(l);
+    const int t = l.temp ? a : Temp();
+    int shift = 0;
+    while ((std::int64_t{1} << shift) != r.cv.i) ++shift;
+    Emit(Op::kModP2L, t, a, shift);
+    e.type = result;
+    e.reg = t;
+    e.temp = true;
+    return e;
+  }
   if (r.is_const && r.cv.i > 0 && r.cv.i <= INT32_MAX && op == Tok::kMod) {
     const int a = ToReg(l);
     const int t = l.temp ? a : Temp();
@@ -2476,6 +2511,250 @@ Ex Compiler::Compare(Tok op, Ex l, Ex r, const Token& at) {
   e.reg = t;
   e.temp = true;
   return e;
+}
+
+void Compiler::PatchJump(int at, int target) {
+  Instr& j = rc_->fn->code[static_cast<std::size_t>(at)];
+  if (j.op == Op::kJmp)
+    j.a = target;
+  else if (j.op == Op::kJt || j.op == Op::kJf)
+    j.b = target;
+  else
+    j.c = target;
+}
+
+int Compiler::EmitCondJump(Ex& c, bool when, int target) {
+  if (c.is_const) return (c.cv.i != 0) == when ? Emit(Op::kJmp, target) : -1;
+  const int r = ToReg(c);
+  auto& code = rc_->fn->code;
+  if (c.temp && !code.empty() && code.back().a == r) {
+    Instr& last = code.back();
+    // The comparison's result register is a temporary that only this jump
+    // reads, so the pair becomes one instruction: "jump if b op c" for a jump
+    // on true, the opposite test for a jump on false.
+    struct Fold {
+      Op cmp, on_true, on_false;
+    };
+    static constexpr Fold kFolds[] = {
+        {Op::kEq, Op::kJEq, Op::kJNe},     {Op::kNe, Op::kJNe, Op::kJEq},
+        {Op::kLt, Op::kJLt, Op::kJGe},     {Op::kLe, Op::kJLe, Op::kJGt},
+        {Op::kGt, Op::kJGt, Op::kJLe},     {Op::kGe, Op::kJGe, Op::kJLt},
+        {Op::kEqKI, Op::kJEqK, Op::kJNeK}, {Op::kNeKI, Op::kJNeK, Op::kJEqK},
+        {Op::kLtKI, Op::kJLtK, Op::kJGeK}, {Op::kLeKI, Op::kJLeK, Op::kJGtK},
+        {Op::kGtKI, Op::kJGtK, Op::kJLeK}, {Op::kGeKI, Op::kJGeK, Op::kJLtK},
+    };
+    for (const Fold& f : kFolds) {
+      if (last.op != f.cmp) continue;
+      last = Instr{when ? f.on_true : f.on_false, 0, last.b, last.c, target};
+      return Here() - 1;
+    }
+  }
+  return Emit(when ? Op::kJt : Op::kJf, r, target);
+}
+
+void Compiler::ThreadJumps() {
+  auto& code = rc_->fn->code;
+  const auto n = static_cast<int>(code.size());
+  for (Instr& j : code) {
+    if (j.op != Op::kJmp) continue;
+    int target = j.a;
+    // A few hops at most: chains are short, and a loop of jumps must end.
+    for (int hop = 0; hop < 8 && target >= 0 && target < n; ++hop) {
+      const Instr& t = code[static_cast<std::size_t>(target)];
+      if (t.op == Op::kJmp) {
+        target = t.a;
+        continue;
+      }
+      if (t.op == Op::kRet) {
+        j = Instr{Op::kRet, 0, 0, 0, 0};
+        target = -1;
+      }
+      break;
+    }
+    if (j.op == Op::kJmp) j.a = target;
+  }
+}
+
+namespace {
+
+// Instructions that leave a plain number in register a (SetScalar / SetReal),
+// or that write no register of their own frame at all.
+bool LeavesNoObject(Op op) {
+  switch (op) {
+    case Op::kLoadK:
+    case Op::kLoadF:
+    case Op::kMov:
+    case Op::kGetG:
+    case Op::kGetU:
+    case Op::kDeref:
+    case Op::kGetE:
+    case Op::kGetER:
+    case Op::kGetEG:
+    case Op::kGetF:
+    case Op::kTrunc:
+    case Op::kSingle:
+    case Op::kAddI:
+    case Op::kSubI:
+    case Op::kMulI:
+    case Op::kAddL:
+    case Op::kSubL:
+    case Op::kMulL:
+    case Op::kDivL:
+    case Op::kModL:
+    case Op::kAddKI:
+    case Op::kSubKI:
+    case Op::kModKL:
+    case Op::kNegI:
+    case Op::kNegL:
+    case Op::kNotI:
+    case Op::kNotL:
+    case Op::kNotB:
+    case Op::kAnd:
+    case Op::kOr:
+    case Op::kXor:
+    case Op::kShl:
+    case Op::kShr:
+    case Op::kEq:
+    case Op::kNe:
+    case Op::kLt:
+    case Op::kLe:
+    case Op::kGt:
+    case Op::kGe:
+    case Op::kLtU:
+    case Op::kLeU:
+    case Op::kGtU:
+    case Op::kGeU:
+    case Op::kEqKI:
+    case Op::kNeKI:
+    case Op::kLtKI:
+    case Op::kLeKI:
+    case Op::kGtKI:
+    case Op::kGeKI:
+    case Op::kI2F:
+    case Op::kAddF:
+    case Op::kSubF:
+    case Op::kMulF:
+    case Op::kDivF:
+    case Op::kNegF:
+    case Op::kEqF:
+    case Op::kNeF:
+    case Op::kLtF:
+    case Op::kLeF:
+    case Op::kGtF:
+    case Op::kGeF:
+    case Op::kEqS:
+    case Op::kNeS:
+    case Op::kLtS:
+    case Op::kLeS:
+    case Op::kGtS:
+    case Op::kGeS:
+    case Op::kGetChar:
+    case Op::kSetEq:
+    case Op::kSetNe:
+    case Op::kSetLe:
+    case Op::kSetGe:
+    case Op::kIn:
+    case Op::kLen:
+    case Op::kDivI:
+    case Op::kModI:
+    case Op::kModKI:
+    case Op::kModP2L:
+    case Op::kForLoop:
+    case Op::kForLoopD:
+    case Op::kForLoopL:
+    case Op::kForLoopDL:
+    // No register of the frame written:
+    case Op::kNop:
+    case Op::kLine:
+    case Op::kJmp:
+    case Op::kJt:
+    case Op::kJf:
+    case Op::kJEq:
+    case Op::kJNe:
+    case Op::kJLt:
+    case Op::kJLe:
+    case Op::kJGt:
+    case Op::kJGe:
+    case Op::kJEqK:
+    case Op::kJNeK:
+    case Op::kJLtK:
+    case Op::kJLeK:
+    case Op::kJGtK:
+    case Op::kJGeK:
+    case Op::kRet:
+    case Op::kPopTry:
+    case Op::kRaise:
+    case Op::kReraise:
+    case Op::kRtError:
+    case Op::kChkNil:
+    case Op::kChkIdx:
+    case Op::kSetG:
+    case Op::kSetGO:
+    case Op::kSetU:
+    case Op::kSetUO:
+    case Op::kStRef:
+    case Op::kStRefO:
+    case Op::kSetE:
+    case Op::kSetEO:
+    case Op::kSetER:
+    case Op::kSetERO:
+    case Op::kSetEG:
+    case Op::kSetEGO:
+    case Op::kSetF:
+    case Op::kSetFO:
+    case Op::kSetChar:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void Compiler::MarkReleaseRanges() {
+  // Which routines return something that is not a plain number.
+  std::vector<char> counted_result(funcs_.size(), 1);
+  for (const auto& d : decls_) {
+    if (d->host >= 0 || d->index < 0 || static_cast<std::size_t>(d->index) >= funcs_.size())
+      continue;
+    counted_result[static_cast<std::size_t>(d->index)] =
+        d->result && !(d->result->IsOrdinal() || d->result->kind == TypeKind::kReal);
+  }
+  for (Function& f : funcs_) {
+    // Parameters and declared locals may hold anything (references included).
+    int end = f.locals_end;
+    auto mark = [&](int reg) { end = std::max(end, reg + 1); };
+    for (const Instr& in : f.code) {
+      if (LeavesNoObject(in.op)) continue;
+      switch (in.op) {
+        case Op::kCall:
+          // The callee clears its own slots; ours is its result, at b.
+          if (static_cast<std::size_t>(in.a) >= counted_result.size() ||
+              counted_result[static_cast<std::size_t>(in.a)])
+            mark(in.b);
+          break;
+        case Op::kCallB:
+          mark(in.b + in.c);
+          break;
+        case Op::kCallM:
+          mark(in.b + in.c + 1);
+          break;
+        case Op::kCallH:
+          mark(f.nslots);
+          break;
+        case Op::kTry:
+          mark(in.b);  // receives the exception
+          break;
+        case Op::kEndFin:
+          mark(std::max(in.a, in.b));
+          break;
+        default:
+          mark(in.a);
+          break;
+      }
+    }
+    f.release_end = std::min(end, std::max(f.nslots, 1));
+  }
 }
 
 // ---------------------------------------------------------------- places

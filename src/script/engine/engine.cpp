@@ -90,6 +90,7 @@ void Engine::SetMainFileName(const std::string& name) {
   main_file_ = next;
   breakpoints_.Touch();  // a run in progress re-reads the file names of its lines
   control_.attention = true;
+  Poke();
 }
 
 bool Engine::Compile() {
@@ -247,12 +248,14 @@ void Engine::Stop() {
   if (!Running()) return;
   control_.stop.store(true);
   control_.attention = true;
+  Poke();
 }
 
 void Engine::Pause() {
   if (control_.state == RunState::kRunning || control_.state == RunState::kStepping) {
     control_.pause_requested = true;
     control_.attention = true;
+    Poke();
   }
 }
 
@@ -271,6 +274,7 @@ void Engine::StepInto() {
   control_.step = RunControl::Step::kInto;
   control_.state = RunState::kStepping;
   control_.attention = true;
+  Poke();
 }
 
 void Engine::StepOver() {
@@ -282,6 +286,11 @@ void Engine::StepOver() {
   control_.step_depth = 0;  // the machine takes the current depth at its next line
   control_.state = RunState::kStepping;
   control_.attention = true;
+  Poke();
+}
+
+void Engine::Poke() {
+  if (machine_) machine_->Poke();
 }
 
 }  // namespace qm::script

@@ -4,6 +4,7 @@
 // routines registered from their declaration texts and global variables by name
 // and type name.
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -101,8 +102,16 @@ class Engine {
 
   std::function<void()> on_execute;
   std::function<void()> on_after_execute;
-  // Before every statement. Keep it cheap: it runs in every loop turn.
+  // Before every statement, or before every line_hook_interval-th one. Keep it
+  // cheap: it runs in loop turns.
   std::function<void()> on_line;
+  // A host whose line hook only looks for pending window events now and then
+  // says how often here instead of counting calls itself: the run then spares
+  // a call per statement. Above 1, line reports are gathered as well: the host
+  // hears of the row reached last when it can act on it, that is before on_line,
+  // before each call of a host routine or class method, and at every pause;
+  // breakpoints and stepping still look at every newly reached row.
+  int line_hook_interval = 1;
   std::function<void(const LineEvent&)> on_line_info;
   std::function<void(const LineEvent&)> on_breakpoint;
   // Called over and over while the run is paused.
@@ -133,15 +142,27 @@ class Engine {
   void SetBreakpoint(const std::string& file, int line) {
     breakpoints_.Set(file, line);
     control_.attention = true;
+    Poke();
   }
-  void ClearBreakpoint(const std::string& file, int line) { breakpoints_.Clear(file, line); }
-  void ClearBreakpoints() { breakpoints_.ClearAll(); }
+  // A run in progress stops looking for a cleared breakpoint at once.
+  void ClearBreakpoint(const std::string& file, int line) {
+    breakpoints_.Clear(file, line);
+    control_.attention = true;
+    Poke();
+  }
+  void ClearBreakpoints() {
+    breakpoints_.ClearAll();
+    control_.attention = true;
+    Poke();
+  }
 
   // Compiles source text that is not a host's script: for tests and tools.
   const Program* CompiledProgram() const { return program_.get(); }
 
  private:
   friend class Machine;
+  // Makes a run in progress look at its controls at the next statement.
+  void Poke();
   struct Routine {
     std::string declaration;
     HostHandler handler;
@@ -161,6 +182,11 @@ class Engine {
   Breakpoints breakpoints_;
   bool start_stepping_ = false;
   Machine* machine_ = nullptr;
+  // The machine's stack, kept for the next run.
+  struct FreeSlots {
+    void operator()(Value* v) const { std::free(v); }
+  };
+  std::unique_ptr<Value, FreeSlots> stack_;
 };
 
 }  // namespace qm::script

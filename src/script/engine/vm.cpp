@@ -1,6 +1,8 @@
 #include "script/engine/vm.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -57,8 +59,25 @@ void SetBits(Value& dst, const std::bitset<256>& bits) {
 }  // namespace
 
 Machine::Machine(Engine& engine) : engine_(engine), program_(*engine.program_) {
-  stack_.reset(new Value[kStackSlots]());
-  stack_end_ = stack_.get() + kStackSlots;
+  // The engine keeps the stack from run to run. The first run gets it from
+  // calloc, whose fresh mapping comes zeroed from the system; a finished run
+  // leaves every slot without an object, so later runs only clear the main
+  // block's slots (every routine clears its own locals when it is entered).
+  const auto main_slots = static_cast<std::size_t>(program_.functions[0].nslots);
+  if (main_slots > kStackSlots) Throw("Stack overflow: too many global variables");
+  if (!engine_.stack_) {
+    auto* slots = static_cast<Value*>(std::calloc(kStackSlots, sizeof(Value)));
+    if (!slots) throw std::bad_alloc();
+    engine_.stack_.reset(slots);
+  } else {
+    std::memset(static_cast<void*>(engine_.stack_.get()), 0, main_slots * sizeof(Value));
+  }
+  stack_ = engine_.stack_.get();
+  stack_end_ = stack_ + kStackSlots;
+  gather_rows_ = engine_.line_hook_interval > 1;
+  // Without a line hook the countdown still comes round now and then for a
+  // stop request from elsewhere.
+  hook_interval_ = engine_.on_line ? std::max(1, engine_.line_hook_interval) : 4096;
   frames_.reserve(kMaxCallDepth + 2);
   builtin_ctx_.stop = &engine_.control_.stop;
   builtin_ctx_.program = &program_;
@@ -66,7 +85,7 @@ Machine::Machine(Engine& engine) : engine_(engine), program_(*engine.program_) {
 
 Machine::~Machine() {
   while (!frames_.empty()) PopFrame();
-  for (int i = 0; i < program_.nglobals; ++i) Release(stack_[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < program_.nglobals; ++i) Release(stack_[i]);
 }
 
 void Machine::Throw(const std::string& message) {
@@ -90,36 +109,55 @@ Value& Machine::Outer(int slot, int hops) {
   return frames_[f].base[slot];
 }
 
-void Machine::Enter(int func, Value* base, int hops) {
+void Machine::Overflow() {
+  Throw("Stack overflow: too many nested calls (more than " + std::to_string(kMaxCallDepth) + ")");
+}
+
+// Inlined into the call and return instructions: a call is most of what a
+// small recursive routine costs.
+[[gnu::always_inline]] inline void Machine::Enter(int func, Value* base, int hops) {
   const Function* fn = &program_.functions[static_cast<std::size_t>(func)];
-  if (frames_.size() >= kMaxCallDepth || base + fn->nslots > stack_end_)
-    Throw("Stack overflow: too many nested calls (more than " + std::to_string(kMaxCallDepth) +
-          ")");
-  // The caller's frame is the parent when hops is 0; otherwise walk up.
-  int link = static_cast<int>(frames_.size()) - 1;
-  for (int i = 0; i < hops && link >= 0; ++i) link = frames_[static_cast<std::size_t>(link)].link;
+  if (frames_.size() >= kMaxCallDepth || base + fn->nslots > stack_end_) [[unlikely]]
+    Overflow();
+  // The enclosing routine's frame: the main block's for a top-level routine,
+  // else the caller's when hops is 0, or up the chain from there.
+  int link = 0;
+  if (fn->level != 1) {
+    link = static_cast<int>(frames_.size()) - 1;
+    for (int i = 0; i < hops && link >= 0; ++i) link = frames_[static_cast<std::size_t>(link)].link;
+  }
   // The main block starts on a fresh stack whose globals the host may already
   // have set; every other routine clears its result and locals of what earlier
   // frames left behind (temporaries are written before they are read).
-  if (func != 0) Release(base[0]);
-  for (int i = func == 0 ? fn->nslots : 1 + fn->nparams; i < fn->locals_end; ++i) {
-    if (base[i].meta) Release(base[i]);
-    base[i].i = 0;
+  if (func != 0) {
+    Release(base[0]);
+    for (Value *v = base + 1 + fn->nparams, *end = base + fn->locals_end; v < end; ++v) {
+      if (v->meta) Release(*v);
+      v->i = 0;
+    }
   }
-  for (const auto& [slot, layout] : fn->agg_init)
-    SetObj(base[slot], NewAggregate(program_, layout));
-  frames_.push_back(Frame{fn, 0, base, link, -1, func});
+  if (!fn->agg_init.empty()) [[unlikely]] {
+    for (const auto& [slot, layout] : fn->agg_init)
+      SetObj(base[slot], NewAggregate(program_, layout));
+  }
+  frames_.push_back(Frame{fn, fn->code.data(), base, 0, fn->release_end, link, line_, func});
+  line_ = -1;
 }
 
-void Machine::PopFrame() {
+[[gnu::always_inline]] inline void Machine::PopFrame() {
   Frame& f = frames_.back();
-  const int first = frames_.size() == 1 ? f.fn->nslots : 1;  // the main frame keeps globals
-  for (int i = first; i < f.fn->nslots; ++i) {
-    if (f.base[i].meta) Release(f.base[i]);
-  }
-  if (frames_.size() == 1) {
+  if (frames_.size() == 1) [[unlikely]] {
+    // The main frame keeps the globals until the machine goes.
     for (int i = program_.nglobals; i < f.fn->nslots; ++i) Release(f.base[i]);
+  } else {
+    Value* v = f.base + 1;
+    Value* const end = f.base + f.release_end;
+    for (; v < end; ++v) {
+      if (v->meta) [[unlikely]]
+        Release(*v);
+    }
   }
+  line_ = f.line;
   frames_.pop_back();
 }
 
@@ -154,19 +192,7 @@ void Machine::SlowLine(int line) {
   last_row_ = li.row;
   last_file_ = li.file;
   if (rc.stop.load(std::memory_order_relaxed)) throw StopRun{};
-  if (bp_version_ != engine_.breakpoints_.Version()) {
-    bp_version_ = engine_.breakpoints_.Version();
-    events_.clear();
-    for (std::size_t i = 0; i < program_.lines.size(); ++i)
-      events_.push_back(EventFor(static_cast<int>(i)));
-    bp_lines_.assign(program_.lines.size(), 0);
-    if (!engine_.breakpoints_.Empty()) {
-      for (std::size_t i = 0; i < program_.lines.size(); ++i) {
-        const LineEvent ev = EventFor(static_cast<int>(i));
-        bp_lines_[i] = engine_.breakpoints_.Has(std::string(ev.file), ev.row) ? 1 : 0;
-      }
-    }
-  }
+  RefreshLines();
   bool pause = false, hit = false;
   if (rc.pause_requested) {
     pause = true;
@@ -185,10 +211,9 @@ void Machine::SlowLine(int line) {
     rc.state = RunState::kPaused;
   }
   rc.attention = rc.stop.load(std::memory_order_relaxed) || rc.pause_requested;
-  watch_rows_ = static_cast<bool>(engine_.on_line_info) || !engine_.breakpoints_.Empty() ||
+  watch_rows_ = (engine_.on_line_info && !gather_rows_) || !engine_.breakpoints_.Empty() ||
                 rc.step != RunControl::Step::kNone;
-  if ((new_row || pause) && engine_.on_line_info)
-    engine_.on_line_info(events_[static_cast<std::size_t>(line)]);
+  if ((new_row || pause) && engine_.on_line_info) Report(line);
   if (hit && engine_.on_breakpoint) engine_.on_breakpoint(events_[static_cast<std::size_t>(line)]);
   while (rc.state == RunState::kPaused) {
     if (rc.stop.load(std::memory_order_relaxed)) throw StopRun{};
@@ -202,8 +227,66 @@ void Machine::SlowLine(int line) {
   if (rc.step == RunControl::Step::kOver && rc.step_depth == 0) rc.step_depth = frames_.size();
 }
 
+void Machine::RefreshLines() {
+  if (bp_version_ == engine_.breakpoints_.Version()) return;
+  bp_version_ = engine_.breakpoints_.Version();
+  events_.clear();
+  for (std::size_t i = 0; i < program_.lines.size(); ++i)
+    events_.push_back(EventFor(static_cast<int>(i)));
+  bp_lines_.assign(program_.lines.size(), 0);
+  if (!engine_.breakpoints_.Empty()) {
+    for (std::size_t i = 0; i < program_.lines.size(); ++i) {
+      const LineEvent& ev = events_[i];
+      bp_lines_[i] = engine_.breakpoints_.Has(std::string(ev.file), ev.row) ? 1 : 0;
+    }
+  }
+}
+
+void Machine::Report(int line) {
+  const LineInfo& li = program_.lines[static_cast<std::size_t>(line)];
+  reported_row_ = li.row;
+  reported_file_ = li.file;
+  engine_.on_line_info(events_[static_cast<std::size_t>(line)]);
+}
+
+void Machine::ReportRow(int line) {
+  if (line < 0 || !engine_.on_line_info) return;
+  const LineInfo& li = program_.lines[static_cast<std::size_t>(line)];
+  if (li.row != reported_row_ || li.file != reported_file_) Report(line);
+}
+
+void Machine::Line(int line) {
+  RunControl& rc = engine_.control_;
+  hook_left_ -= countdown_start_ - line_countdown_;
+  countdown_start_ = line_countdown_;
+  if (hook_left_ <= 0) {
+    hook_left_ = hook_interval_;
+    // The hook may let the window look at the current row: tell it first.
+    if (gather_rows_) ReportRow(line);
+    if (engine_.on_line) engine_.on_line();
+  }
+  if (rc.attention || rc.stop.load(std::memory_order_relaxed)) {
+    SlowLine(line);
+  } else if (watch_rows_) {
+    const LineInfo& li = program_.lines[static_cast<std::size_t>(line)];
+    if (li.row != last_row_ || li.file != last_file_) {
+      if (bp_lines_[static_cast<std::size_t>(line)] || rc.step != RunControl::Step::kNone) {
+        SlowLine(line);
+      } else {
+        // A new row with nothing to stop for: only the line report.
+        last_row_ = li.row;
+        last_file_ = li.file;
+        if (engine_.on_line_info && !gather_rows_) Report(line);
+      }
+    }
+  }
+  watch_lines_ = watch_rows_ || rc.attention;
+  line_countdown_ = countdown_start_ = watch_lines_ ? 1 : std::max(1, hook_left_);
+}
+
 bool Machine::Run() {
-  Enter(0, stack_.get(), 0);
+  RefreshLines();
+  Enter(0, stack_, 0);
   for (;;) {
     ExceptionObj* exc = nullptr;
     try {
@@ -226,7 +309,7 @@ bool Machine::Run() {
       const Frame& f = frames_.back();
       exc->func = f.func;
       exc->pc = f.pc > 0 ? f.pc - 1 : 0;
-      exc->line = f.line;
+      exc->line = line_;
     }
     if (!Dispatch(exc)) {
       while (!frames_.empty()) PopFrame();
@@ -236,22 +319,23 @@ bool Machine::Run() {
 }
 
 void Machine::Loop() {
-  RunControl& rc = engine_.control_;
   Frame* F = &frames_.back();
-  const Instr* code = F->fn->code.data();
+  const Instr* code = F->code;
   Value* R = F->base;
-  Value* G = stack_.get();
-  int pc = F->pc;
+  Value* G = stack_;
+  // The next instruction; frames keep positions (F->pc) only across calls.
+  const Instr* ip = code + F->pc;
   const auto& strings = program_.strings;
+  const auto* const divisors = program_.divisors.data();
   const auto& lines = program_.lines;
-  const bool has_line_hook = static_cast<bool>(engine_.on_line);
-#define QM_SYNC() (F->pc = pc)
-#define QM_RELOAD()            \
-  do {                         \
-    F = &frames_.back();       \
-    code = F->fn->code.data(); \
-    R = F->base;               \
-    pc = F->pc;                \
+  RunControl& rc = engine_.control_;
+#define QM_SYNC() (F->pc = static_cast<int>(ip - code))
+#define QM_RELOAD()      \
+  do {                   \
+    F = &frames_.back(); \
+    code = F->code;      \
+    R = F->base;         \
+    ip = code + F->pc;   \
   } while (0)
   // Threaded dispatch: each instruction jumps straight to the next one's
   // handler, which the branch predictor follows far better than one switch.
@@ -279,42 +363,50 @@ void Machine::Loop() {
       &&op_kEndFin,   &&op_kRaise,   &&op_kReraise, &&op_kRtError,  &&op_kChkNil,   &&op_kChkIdx,
       &&op_kNewArr,   &&op_kLen,     &&op_kLoadSet, &&op_kGetER,    &&op_kGetERO,   &&op_kSetER,
       &&op_kSetERO,   &&op_kMkRefER, &&op_kGetEG,   &&op_kGetEGO,   &&op_kSetEG,    &&op_kSetEGO,
-      &&op_kMkRefEG,  &&op_kDivI,    &&op_kModI,    &&op_kModKI};
-  static_assert(sizeof(kDispatch) / sizeof(kDispatch[0]) == 142);
+      &&op_kMkRefEG,  &&op_kDivI,    &&op_kModI,    &&op_kModKI,    &&op_kJEq,      &&op_kJNe,
+      &&op_kJLt,      &&op_kJLe,     &&op_kJGt,     &&op_kJGe,      &&op_kJEqK,     &&op_kJNeK,
+      &&op_kJLtK,     &&op_kJLeK,    &&op_kJGtK,    &&op_kJGeK,     &&op_kForLoopL, &&op_kForLoopDL,
+      &&op_kModP2L};
+  static_assert(sizeof(kDispatch) / sizeof(kDispatch[0]) ==
+                static_cast<std::size_t>(Op::kModP2L) + 1);
   const Instr* in_;
 #define QM_NEXT()                                       \
   do {                                                  \
-    in_ = &code[pc++];                                  \
+    in_ = ip++;                                         \
     goto* kDispatch[static_cast<std::size_t>(in_->op)]; \
   } while (0)
   QM_NEXT();
 op_kNop:
   QM_NEXT();
-op_kLine : {
-  F->line = in_->a;
-  if (has_line_hook) {
+op_kLine:
+  line_ = in_->a;
+  if (--line_countdown_ <= 0) [[unlikely]] {
     QM_SYNC();
-    engine_.on_line();
-  }
-  if (rc.attention || rc.stop.load(std::memory_order_relaxed)) [[unlikely]] {
-    QM_SYNC();
-    SlowLine(in_->a);
-  } else if (watch_rows_) {
-    const LineInfo& li = lines[static_cast<std::size_t>(in_->a)];
-    if (li.row != last_row_ || li.file != last_file_) {
-      QM_SYNC();
-      if (bp_lines_[static_cast<std::size_t>(in_->a)] || rc.step != RunControl::Step::kNone) {
+    if (hook_interval_ == 1) {
+      // A hook before every statement: its call and the row check stay here,
+      // as Line() would do them (the countdown stays at 1).
+      line_countdown_ = 1;
+      if (engine_.on_line) engine_.on_line();
+      if (rc.attention || rc.stop.load(std::memory_order_relaxed)) [[unlikely]] {
         SlowLine(in_->a);
-      } else {
-        // A new row with nothing to stop for: only the line report.
-        last_row_ = li.row;
-        last_file_ = li.file;
-        if (engine_.on_line_info) engine_.on_line_info(events_[static_cast<std::size_t>(in_->a)]);
+      } else if (watch_rows_) {
+        const LineInfo& li = lines[static_cast<std::size_t>(in_->a)];
+        if (li.row != last_row_ || li.file != last_file_) {
+          if (bp_lines_[static_cast<std::size_t>(in_->a)] || rc.step != RunControl::Step::kNone) {
+            SlowLine(in_->a);
+          } else {
+            last_row_ = li.row;
+            last_file_ = li.file;
+            if (engine_.on_line_info)
+              engine_.on_line_info(events_[static_cast<std::size_t>(in_->a)]);
+          }
+        }
       }
+    } else {
+      Line(in_->a);
     }
   }
   QM_NEXT();
-}
 op_kLoadK:
   SetScalar(R[in_->a], static_cast<std::int64_t>(
                            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(in_->c)) << 32) |
@@ -407,52 +499,59 @@ op_kStRef:
 op_kStRefO:
   CopyValue(*R[in_->a].ref, R[in_->b]);
   QM_NEXT();
-op_kGetE:
-op_kGetEO:
-op_kGetER:
-op_kGetERO:
-op_kGetEG:
-op_kGetEGO : {
-  Obj* holder = in_->op <= Op::kGetEO                               ? R[in_->b].o
-                : (in_->op == Op::kGetER || in_->op == Op::kGetERO) ? R[in_->b].ref->o
-                                                                    : G[in_->b].o;
-  auto* arr = static_cast<ArrObj*>(holder);
-  const auto idx = static_cast<std::uint64_t>(R[in_->c].i);
-  if (!arr || idx >= arr->v.size()) [[unlikely]] {
-    QM_SYNC();
-    Throw("Index out of range (" + std::to_string(R[in_->c].i) + ")");
+  // Element access, one handler per array source (a register, behind a
+  // reference, a global) and kind of element (plain bits or counted).
+#define QM_ARRAY(holder, index_reg)                                       \
+  auto* arr = static_cast<ArrObj*>(holder);                               \
+  const auto idx = static_cast<std::uint64_t>(R[index_reg].i);            \
+  if (!arr || idx >= arr->v.size()) [[unlikely]] {                        \
+    QM_SYNC();                                                            \
+    Throw("Index out of range (" + std::to_string(R[index_reg].i) + ")"); \
   }
-  if (in_->op == Op::kGetE || in_->op == Op::kGetER || in_->op == Op::kGetEG) {
-    SetScalar(R[in_->a], arr->v[idx].i);
-  } else {
-    Value tmp{{0}, 0};
-    CopyValue(tmp, arr->v[idx]);
-    Release(R[in_->a]);
-    R[in_->a] = tmp;
+#define QM_GET_ELEM(name, holder)        \
+  name : {                               \
+    QM_ARRAY(holder, in_->c)             \
+    SetScalar(R[in_->a], arr->v[idx].i); \
+    QM_NEXT();                           \
   }
-  QM_NEXT();
-}
-op_kSetE:
-op_kSetEO:
-op_kSetER:
-op_kSetERO:
-op_kSetEG:
-op_kSetEGO : {
-  Obj* holder = in_->op <= Op::kSetEO                               ? R[in_->a].o
-                : (in_->op == Op::kSetER || in_->op == Op::kSetERO) ? R[in_->a].ref->o
-                                                                    : G[in_->a].o;
-  auto* arr = static_cast<ArrObj*>(holder);
-  const auto idx = static_cast<std::uint64_t>(R[in_->b].i);
-  if (!arr || idx >= arr->v.size()) [[unlikely]] {
-    QM_SYNC();
-    Throw("Index out of range (" + std::to_string(R[in_->b].i) + ")");
+#define QM_GET_ELEM_O(name, holder) \
+  name : {                          \
+    QM_ARRAY(holder, in_->c)        \
+    Value tmp{{0}, 0};              \
+    CopyValue(tmp, arr->v[idx]);    \
+    Release(R[in_->a]);             \
+    R[in_->a] = tmp;                \
+    QM_NEXT();                      \
   }
-  if (in_->op == Op::kSetE || in_->op == Op::kSetER || in_->op == Op::kSetEG)
-    SetScalar(arr->v[idx], R[in_->c].i);
-  else
-    CopyValue(arr->v[idx], R[in_->c]);
-  QM_NEXT();
-}
+#define QM_SET_ELEM(name, holder)        \
+  name : {                               \
+    QM_ARRAY(holder, in_->b)             \
+    SetScalar(arr->v[idx], R[in_->c].i); \
+    QM_NEXT();                           \
+  }
+#define QM_SET_ELEM_O(name, holder)    \
+  name : {                             \
+    QM_ARRAY(holder, in_->b)           \
+    CopyValue(arr->v[idx], R[in_->c]); \
+    QM_NEXT();                         \
+  }
+  QM_GET_ELEM(op_kGetE, R[in_->b].o)
+  QM_GET_ELEM_O(op_kGetEO, R[in_->b].o)
+  QM_GET_ELEM(op_kGetER, R[in_->b].ref->o)
+  QM_GET_ELEM_O(op_kGetERO, R[in_->b].ref->o)
+  QM_GET_ELEM(op_kGetEG, G[in_->b].o)
+  QM_GET_ELEM_O(op_kGetEGO, G[in_->b].o)
+  QM_SET_ELEM(op_kSetE, R[in_->a].o)
+  QM_SET_ELEM_O(op_kSetEO, R[in_->a].o)
+  QM_SET_ELEM(op_kSetER, R[in_->a].ref->o)
+  QM_SET_ELEM_O(op_kSetERO, R[in_->a].ref->o)
+  QM_SET_ELEM(op_kSetEG, G[in_->a].o)
+  QM_SET_ELEM_O(op_kSetEGO, G[in_->a].o)
+#undef QM_GET_ELEM
+#undef QM_GET_ELEM_O
+#undef QM_SET_ELEM
+#undef QM_SET_ELEM_O
+#undef QM_ARRAY
 op_kMkRefER:
 op_kMkRefEG : {
   auto* arr = static_cast<ArrObj*>(in_->op == Op::kMkRefER ? R[in_->b].ref->o : G[in_->b].o);
@@ -558,13 +657,21 @@ op_kModI : {
 }
 op_kModKI : {
   // Lemire's remainder by multiplication: exact for every 32-bit dividend.
-  const auto& [m, d] = program_.divisors[static_cast<std::size_t>(in_->c)];
+  const auto& [m, d] = divisors[in_->c];
   const auto a = static_cast<std::int32_t>(R[in_->b].i);
   const std::uint32_t n =
       a < 0 ? 0u - static_cast<std::uint32_t>(a) : static_cast<std::uint32_t>(a);
   const std::uint64_t low = m * n;
   const auto rem = static_cast<std::uint32_t>((static_cast<unsigned __int128>(low) * d) >> 64);
   SetScalar(R[in_->a], a < 0 ? -static_cast<std::int64_t>(rem) : static_cast<std::int64_t>(rem));
+  QM_NEXT();
+}
+op_kModP2L : {
+  const std::int64_t x = R[in_->b].i;
+  const std::int64_t d = std::int64_t{1} << in_->c;
+  std::int64_t r = x & (d - 1);
+  if (x < 0 && r != 0) r -= d;  // the remainder takes the dividend's sign
+  SetScalar(R[in_->a], r);
   QM_NEXT();
 }
 op_kAddKI:
@@ -819,19 +926,50 @@ op_kIn : {
   QM_NEXT();
 }
 op_kJmp:
-  pc = in_->a;
+  ip = code + in_->a;
   QM_NEXT();
 op_kJt:
-  if (R[in_->a].i) pc = in_->b;
+  if (R[in_->a].i) ip = code + in_->b;
   QM_NEXT();
 op_kJf:
-  if (!R[in_->a].i) pc = in_->b;
+  if (!R[in_->a].i) ip = code + in_->b;
   QM_NEXT();
+#define QM_JUMP_IF(name, cond)  \
+  name:                         \
+  if (cond) ip = code + in_->c; \
+  QM_NEXT();
+  QM_JUMP_IF(op_kJEq, R[in_->a].i == R[in_->b].i)
+  QM_JUMP_IF(op_kJNe, R[in_->a].i != R[in_->b].i)
+  QM_JUMP_IF(op_kJLt, R[in_->a].i < R[in_->b].i)
+  QM_JUMP_IF(op_kJLe, R[in_->a].i <= R[in_->b].i)
+  QM_JUMP_IF(op_kJGt, R[in_->a].i > R[in_->b].i)
+  QM_JUMP_IF(op_kJGe, R[in_->a].i >= R[in_->b].i)
+  QM_JUMP_IF(op_kJEqK, R[in_->a].i == in_->b)
+  QM_JUMP_IF(op_kJNeK, R[in_->a].i != in_->b)
+  QM_JUMP_IF(op_kJLtK, R[in_->a].i < in_->b)
+  QM_JUMP_IF(op_kJLeK, R[in_->a].i <= in_->b)
+  QM_JUMP_IF(op_kJGtK, R[in_->a].i > in_->b)
+  QM_JUMP_IF(op_kJGeK, R[in_->a].i >= in_->b)
+#undef QM_JUMP_IF
 op_kForLoop:
-  if (++R[in_->a].i <= R[in_->b].i) pc = in_->c;
+  if (++R[in_->a].i <= R[in_->b].i) ip = code + in_->c;
   QM_NEXT();
 op_kForLoopD:
-  if (--R[in_->a].i >= R[in_->b].i) pc = in_->c;
+  if (--R[in_->a].i >= R[in_->b].i) ip = code + in_->c;
+  QM_NEXT();
+op_kForLoopL:
+  if (++R[in_->a].i <= R[in_->b].i) {
+    ip = code + in_->c;
+    in_ = ip - 1;  // the body's line event, without a dispatch
+    goto op_kLine;
+  }
+  QM_NEXT();
+op_kForLoopDL:
+  if (--R[in_->a].i >= R[in_->b].i) {
+    ip = code + in_->c;
+    in_ = ip - 1;
+    goto op_kLine;
+  }
   QM_NEXT();
 op_kCall : {
   QM_SYNC();
@@ -846,6 +984,7 @@ op_kCallB:
   QM_NEXT();
 op_kCallM : {
   QM_SYNC();
+  if (gather_rows_) ReportRow(line_);
   const ClassInfo* cls = in_->pad || static_cast<MethodId>(in_->a) == MethodId::kCreate
                              ? FindClassById(static_cast<ClassId>(in_->pad))
                              : nullptr;
@@ -854,6 +993,8 @@ op_kCallM : {
 }
 op_kCallH : {
   QM_SYNC();
+  // A host routine may report the current row (routine errors name it).
+  if (gather_rows_) ReportRow(line_);
   const std::size_t n = static_cast<std::size_t>(in_->a);
   HostCall call(R + in_->b, engine_.signatures_[n]);
   try {
@@ -875,9 +1016,8 @@ op_kCallH : {
   QM_NEXT();
 }
 op_kRet:
-  QM_SYNC();
   if (frames_.size() == 1) {
-    F->pc = pc;
+    QM_SYNC();
     return;
   }
   PopFrame();
@@ -901,7 +1041,7 @@ op_kEndFin : {
   }
   if (state == 2) {
     R[in_->a].i = 0;
-    pc = static_cast<int>(R[in_->b].i);
+    ip = code + R[in_->b].i;
   }
   QM_NEXT();
 }
@@ -914,8 +1054,8 @@ op_kReraise : {
   auto* e = static_cast<ExceptionObj*>(o);
   if (in_->op == Op::kRaise || e->func < 0) {
     e->func = F->func;
-    e->pc = pc - 1;
-    e->line = F->line;
+    e->pc = static_cast<int>(ip - code) - 1;
+    e->line = line_;
   }
   IncRef(e);
   throw Raise{e};
