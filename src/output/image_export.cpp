@@ -45,7 +45,7 @@ std::size_t ExportCacheBytes(int cell_size) {
 }
 
 // How many threads render the cells of a band: each takes a run of columns with
-// a cell buffer and a cache of its own. Small cells cost little to draw and much
+// a cache of its own. Small cells cost little to draw and much
 // to derive, and every thread would derive the same images again, so they keep
 // one thread and one cache; large cells are mostly drawing, which splits well.
 int RenderThreads(int cell_size) {
@@ -67,7 +67,7 @@ class BandRenderer {
                 static_cast<std::size_t>(cell_size)) {
     const int parts = std::min(RenderThreads(cell_size), region.Columns());
     for (int p = 0; p < parts; ++p) {
-      parts_.push_back(std::make_unique<Part>(cell_size, ExportCacheBytes(cell_size) / parts));
+      parts_.push_back(std::make_unique<Part>(ExportCacheBytes(cell_size) / parts));
     }
   }
 
@@ -110,22 +110,21 @@ class BandRenderer {
 
  private:
   struct Part {
-    Part(int cell_size, std::size_t cache_bytes) : cell(cell_size, cell_size), cache(cache_bytes) {}
-    CellBuffer cell;
+    explicit Part(std::size_t cache_bytes) : cache(cache_bytes) {}
     // Lives for one export only, so it can never outlast the tileset it copied from.
     RenderCache cache;
   };
 
   void RenderColumns(Part& part, int b, std::uint8_t* band, int from, int to) {
     const int y = region_.first_row + b;
-    const std::size_t cell_row = part.cell.Stride();
+    const std::size_t cell_row = 3 * static_cast<std::size_t>(size_);
     for (int i = from; i < to; ++i) {
-      part.cell.Reset();
-      RenderCell(level_, tileset_, region_.first_column + i, y, part.cell, &part.cache);
+      // Straight into the band: a white cell, drawn where it will be written from.
       std::uint8_t* at = band + cell_row * static_cast<std::size_t>(i);
-      for (int r = 0; r < size_; ++r) {
-        std::memcpy(at + stride_ * static_cast<std::size_t>(r), part.cell.Row(r), cell_row);
-      }
+      for (int r = 0; r < size_; ++r)
+        std::memset(at + stride_ * static_cast<std::size_t>(r), 255, cell_row);
+      RenderCell(level_, tileset_, region_.first_column + i, y, RgbView{at, size_, size_, stride_},
+                 &part.cache);
     }
   }
 
@@ -150,7 +149,7 @@ void WritePicture(const std::string& file_name, PictureFormat format, const TMap
 
   // Rendering the next band runs beside encoding this one: two bands in memory,
   // and the export takes about as long as the slower of the two. Only one band
-  // is rendered at a time, so each part's cell buffer and cache see one thread.
+  // is rendered at a time, so each part's cache sees one thread.
   std::vector<std::uint8_t> current(bands.BandBytes());
   std::vector<std::uint8_t> next(bands.BandBytes());
   bands.Render(band_of(0), current.data());

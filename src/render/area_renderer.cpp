@@ -63,17 +63,33 @@ std::optional<std::string> AreaRenderer::Render(const TMap& level, const Tileset
         if (left >= target.width) break;
         const int column = block.column + c;
         const int row = block.row + r;
-        buffer.Reset();
+        // A cell wholly inside the target is drawn where it lies; one cut by the
+        // target's edge goes through a buffer of its own size first.
+        const bool whole = left + cell_size <= target.width && top + cell_size <= target.height;
+        std::uint8_t* at = target.data + static_cast<std::size_t>(top) * target.stride + 3 * left;
+        if (whole) {
+          for (int y = 0; y < cell_size; ++y)
+            std::memset(at + static_cast<std::size_t>(y) * target.stride, 255, 3 * cell_size);
+        } else {
+          buffer.Reset();
+        }
         try {
-          RenderCell(level, tileset, column + 1, row + 1, buffer, &cache);
+          if (whole) {
+            RenderCell(level, tileset, column + 1, row + 1,
+                       RgbView{at, cell_size, cell_size, target.stride}, &cache);
+          } else {
+            RenderCell(level, tileset, column + 1, row + 1, buffer, &cache);
+          }
         } catch (const std::exception& failure) {
           auto& error = outcomes[static_cast<std::size_t>(w)].error;
           if (!error) error = failure.what();
         }
-        const int bytes = 3 * std::min(cell_size, target.width - left);
-        for (int y = 0; y < rows_in_target; ++y) {
-          std::memcpy(target.data + static_cast<std::size_t>(top + y) * target.stride + 3 * left,
-                      buffer.Row(y), static_cast<std::size_t>(bytes));
+        if (!whole) {
+          const int bytes = 3 * std::min(cell_size, target.width - left);
+          for (int y = 0; y < rows_in_target; ++y) {
+            std::memcpy(at + static_cast<std::size_t>(y) * target.stride, buffer.Row(y),
+                        static_cast<std::size_t>(bytes));
+          }
         }
         if (selection && column >= selection->left && column <= selection->right &&
             row >= selection->top && row <= selection->bottom) {

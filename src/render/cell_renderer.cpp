@@ -352,14 +352,19 @@ void RenderCache::TrimBetweenCells() {
 
 void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, CellBuffer& buffer,
                 RenderCache* cache) {
+  RenderCell(level, tileset, x, y, buffer.View(), cache);
+}
+
+void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, RgbView view,
+                RenderCache* cache) {
   if (x < 1 || x > MapSize || y < 1 || y > MapSize) return;
   RenderCache local(~std::size_t{0});
   RenderCache& work = cache ? *cache : local;
   // Images handed out for this cell stay valid until the next cell.
   work.TrimBetweenCells();
 
-  const int width = buffer.Width();
-  const int height = buffer.Height();
+  const int width = view.width;
+  const int height = view.height;
   const int tile_count = tileset.TileCount();
   const PixelRect full{0, 0, width, height};
 
@@ -418,7 +423,6 @@ void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, CellBuf
       break;
     }
   }
-  const RgbView view = buffer.View();
   const bool covered = count > 0 && layers[static_cast<std::size_t>(first)].covers;
   const int background = level.BackgroundTile();
   if (!covered && background != 0 && background < tile_count) {

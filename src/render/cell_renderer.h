@@ -168,6 +168,11 @@ class RenderCache {
 // supported" for a rotated tile that is neither RGB nor RGBA once given alpha.
 void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, CellBuffer& buffer,
                 RenderCache* cache = nullptr);
+// The same into the cell's pixels inside a bigger picture (a band of an export, a
+// view's block of cells): exactly what would be drawn into a CellBuffer of that
+// size holding the same pixels, without the copy. The caller makes them white.
+void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, RgbView target,
+                RenderCache* cache = nullptr);
 // The same for the document's current level.
 void RenderCell(const MapDocument& document, const Tileset& tileset, int x, int y,
                 CellBuffer& buffer, RenderCache* cache = nullptr);
