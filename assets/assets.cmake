@@ -7,15 +7,18 @@ set(QM_RUNTIME_FILES)
 # users get, and the generators are not part of it.
 set(QM_ASSET_TOOL_DIR ${CMAKE_BINARY_DIR}/asset-tools)
 
+# A generator of run-time files: a program on the core library, built into the
+# tool directory. Sources are given relative to assets/.
+function(qm_asset_tool name)
+  list(TRANSFORM ARGN PREPEND ${CMAKE_SOURCE_DIR}/assets/)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE qmcore)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QM_ASSET_TOOL_DIR})
+endfunction()
+
 # The default tileset, drawn by our own generator.
-add_executable(qm_make_default_tileset
-  ${CMAKE_SOURCE_DIR}/assets/tileset/canvas.cpp
-  ${CMAKE_SOURCE_DIR}/assets/tileset/default_tiles.cpp
-  ${CMAKE_SOURCE_DIR}/assets/tileset/make_default_tileset.cpp
-)
-target_link_libraries(qm_make_default_tileset PRIVATE qmcore)
-set_target_properties(qm_make_default_tileset PROPERTIES
-  RUNTIME_OUTPUT_DIRECTORY ${QM_ASSET_TOOL_DIR})
+qm_asset_tool(qm_make_default_tileset
+  tileset/canvas.cpp tileset/default_tiles.cpp tileset/make_default_tileset.cpp)
 add_custom_command(
   OUTPUT ${QM_BIN_DIR}/Tilesets/default.qts
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QM_BIN_DIR}/Tilesets

@@ -1,12 +1,6 @@
 # The default maplet set, drawn by our own generator with the default tileset's
 # tiles (looked up by name in the generated tileset file).
-add_executable(qm_make_default_maplets
-  ${CMAKE_SOURCE_DIR}/assets/maplets/default_maplets.cpp
-  ${CMAKE_SOURCE_DIR}/assets/maplets/make_default_maplets.cpp
-)
-target_link_libraries(qm_make_default_maplets PRIVATE qmcore)
-set_target_properties(qm_make_default_maplets PROPERTIES
-  RUNTIME_OUTPUT_DIRECTORY ${QM_ASSET_TOOL_DIR})
+qm_asset_tool(qm_make_default_maplets maplets/default_maplets.cpp maplets/make_default_maplets.cpp)
 add_custom_command(
   OUTPUT ${QM_BIN_DIR}/Maplets/default.set
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QM_BIN_DIR}/Maplets
