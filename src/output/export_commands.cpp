@@ -25,10 +25,6 @@
 namespace qm {
 namespace {
 
-// A picture that takes no longer than this is made without a progress window (and
-// without handling window messages, so nothing can happen meanwhile); one that
-// takes longer gets the window, whose flash would otherwise be mere noise.
-constexpr int kQuietMilliseconds = 250;
 constexpr int kPollMilliseconds = 40;
 constexpr int kStepScale = 1000;
 
@@ -61,7 +57,8 @@ struct ExportStep {
 // can change the document or the tileset while the worker reads them.
 class BackgroundExport {
  public:
-  BackgroundExport(QWidget* parent, QProgressBar* bar) : parent_(parent), bar_(bar) {}
+  BackgroundExport(QWidget* parent, QProgressBar* bar, int quiet_milliseconds)
+      : parent_(parent), bar_(bar), quiet_milliseconds_(quiet_milliseconds) {}
 
   // False when the user cancelled; a failure of a step is rethrown here, on the
   // user-interface thread, and the steps after it do not run.
@@ -95,7 +92,7 @@ class BackgroundExport {
       bar_->show();
     }
     worker->start();
-    if (!worker->wait(QDeadlineTimer(kQuietMilliseconds))) {
+    if (!worker->wait(QDeadlineTimer(quiet_milliseconds_))) {
       wait_.Busy();
       ShowProgressUntilDone(*worker, steps);
     }
@@ -161,6 +158,7 @@ class BackgroundExport {
 
   QWidget* parent_;
   QProgressBar* bar_;
+  int quiet_milliseconds_;
   WaitCursor wait_;
   std::atomic<int> step_{0};
   std::atomic<int> done_{0};
@@ -271,7 +269,7 @@ void ExportCommands::ExportDiskExecute() {
     const int cell_size = view_.ViewCellSize();
     // The worker draws from its own copy of the level.
     const auto level = std::make_unique<TMap>(document_.Current());
-    BackgroundExport run(parent_, nullptr);
+    BackgroundExport run(parent_, nullptr, quiet_milliseconds_);
     run.Run({{QString("Exporting %1...").arg(FileLabel(file_name)), region.Rows(),
               [&](const ExportProgress& progress) {
                 ExportRegionImage(file_name, *level, tileset_, region, cell_size, progress);
@@ -299,7 +297,7 @@ void ExportCommands::ExportDiskTiledExecute() {
              ExportQuarterImage(file.file_name, *level, tileset_, file.region, cell_size, progress);
            }});
     }
-    BackgroundExport run(parent_, progress_bar_);
+    BackgroundExport run(parent_, progress_bar_, quiet_milliseconds_);
     run.Run(steps);
   });
 }
@@ -314,7 +312,7 @@ void ExportCommands::ExportClipboardExecute() {
     }
     const auto level = std::make_unique<TMap>(document_.Current());
     ExportPicture picture;
-    BackgroundExport run(parent_, nullptr);
+    BackgroundExport run(parent_, nullptr, quiet_milliseconds_);
     const bool done =
         run.Run({{"Copying the picture to the clipboard...", region.Rows(),
                   [&](const ExportProgress& progress) {

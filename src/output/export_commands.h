@@ -92,6 +92,12 @@ class ExportCommands {
   // The region "Image..." and "Copy As Image" export for the view's selection now.
   ExportRegion SelectedRegion() const;
 
+  // A picture made within this time is made without a progress window (and without
+  // handling window messages, so nothing can happen meanwhile); one that takes
+  // longer gets the window, whose flash would otherwise be mere noise. Tests set 0
+  // to see the window whatever the machine's speed.
+  void SetQuietStart(int milliseconds) { quiet_milliseconds_ = milliseconds; }
+
  private:
   template <typename Command>
   void Guarded(Command&& command);
@@ -104,6 +110,7 @@ class ExportCommands {
   QProgressBar* progress_bar_;
   SavePictureDialog& picture_dialog_;
   UserDialogs& messages_;
+  int quiet_milliseconds_ = 250;
 };
 
 }  // namespace qm

@@ -1,5 +1,6 @@
 #include "output/picture_writers.h"
 
+#include <isa-l/igzip_lib.h>
 #include <png.h>
 #include <zlib.h>
 
@@ -38,10 +39,14 @@ namespace {
 // data is compressed here, because one zlib stream on one thread is most of the
 // time a big export takes. The rows are cut into segments of about
 // kPngSegmentBytes, each filtered and deflated as a raw stream of its own on a
-// worker thread and ended on a byte boundary (Z_SYNC_FLUSH, the last one
-// Z_FINISH). Segments written one after another behind the two zlib header bytes
-// are one valid deflate stream; its Adler-32 is joined from the segments' own
-// with adler32_combine. Segments go to the file in order, on the caller's thread.
+// worker thread and ended on a byte boundary (a sync flush, the last one the
+// final block). Segments written one after another behind the two zlib header
+// bytes are one valid deflate stream; its Adler-32 is joined from the segments'
+// own with adler32_combine. Segments go to the file in order, on the caller's
+// thread.
+//
+// The deflater is ISA-L's igzip: on exported tile art it runs several times
+// faster than zlib at its fastest level, for files a few percent larger.
 
 struct PngState {
   ByteSink* sink = nullptr;
@@ -94,21 +99,29 @@ struct PngSegment {
   bool last = false;
 };
 
+// The buffers a worker deflates with, handed back and forth with the writer.
+struct DeflateBuffers {
+  std::vector<std::uint8_t> output;
+  std::vector<std::uint8_t> level;  // igzip's hash tables and token buffer
+};
+
 struct DeflatedSegment {
-  std::vector<std::uint8_t> bytes;
+  DeflateBuffers buffers;          // output holds the segment's deflate bytes
   std::vector<std::uint8_t> rows;  // the segment's buffer, handed back for the next one
   uLong adler = 0;                 // of the filtered bytes
   std::size_t size = 0;            // filtered bytes
   bool last = false;
 };
 
-// Level 1 with the Up filter: exported pictures are tile art scaled up, so most
-// rows repeat the one above and filter to zeros, which level 1 passes over in
-// long matches; on noisy art it still beats level 1 on unfiltered rows in size
-// and speed. Larger levels cost several times the time for a few percent.
-constexpr int kPngLevel = 1;
+// igzip's level 2 with the Up filter: exported pictures are tile art scaled up,
+// so most rows repeat the one above and filter to zeros, which pass in long
+// matches; on noisy art Up still beats unfiltered rows in size and speed. Level 2
+// costs no measurable time over level 1 and makes files about 5% smaller; level
+// 0's fixed codes make them 30% larger.
+constexpr std::uint32_t kPngLevel = 2;
+constexpr std::size_t kPngLevelBuffer = ISAL_DEF_LVL2_DEFAULT;
 
-DeflatedSegment DeflateSegment(PngSegment segment, std::vector<std::uint8_t> output,
+DeflatedSegment DeflateSegment(PngSegment segment, DeflateBuffers buffers,
                                std::size_t row_bytes) {
   std::vector<std::uint8_t>& rows = segment.rows;
   const std::size_t stride = row_bytes + 1;
@@ -133,31 +146,36 @@ DeflatedSegment DeflateSegment(PngSegment segment, std::vector<std::uint8_t> out
   DeflatedSegment out;
   out.last = segment.last;
   out.size = rows.size();
-  out.adler = adler32(adler32(0, nullptr, 0), rows.data(), static_cast<uInt>(rows.size()));
-  z_stream z{};
-  if (deflateInit2(&z, kPngLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-    throw std::bad_alloc();
-  }
-  struct End {
-    z_stream* z;
-    ~End() { deflateEnd(z); }
-  } end{&z};
-  // The bound of one deflate call plus the flush marker; grown if ever short.
-  out.bytes = std::move(output);
-  out.bytes.resize(deflateBound(&z, static_cast<uLong>(rows.size())) + 16);
-  z.next_in = rows.data();
-  z.avail_in = static_cast<uInt>(rows.size());
-  const int flush = segment.last ? Z_FINISH : Z_SYNC_FLUSH;
+  out.adler = isal_adler32(1, rows.data(), rows.size());
+  out.buffers = std::move(buffers);
+  std::vector<std::uint8_t>& level = out.buffers.level;
+  level.resize(kPngLevelBuffer);
+  // The stream holds igzip's history window, about 80 KiB: on the heap.
+  auto z = std::make_unique<isal_zstream>();
+  isal_deflate_init(z.get());
+  z->level = kPngLevel;
+  z->level_buf = level.data();
+  z->level_buf_size = static_cast<std::uint32_t>(level.size());
+  z->gzip_flag = IGZIP_DEFLATE;
+  z->end_of_stream = segment.last ? 1 : 0;
+  z->flush = segment.last ? NO_FLUSH : SYNC_FLUSH;
+  z->next_in = rows.data();
+  z->avail_in = static_cast<std::uint32_t>(rows.size());
+  // Room for a little more than the rows themselves; grown if ever short.
+  std::vector<std::uint8_t>& bytes = out.buffers.output;
+  bytes.resize(rows.size() + rows.size() / 64 + 1024);
   for (;;) {
-    z.next_out = out.bytes.data() + z.total_out;
-    z.avail_out = static_cast<uInt>(out.bytes.size() - z.total_out);
-    const int rc = deflate(&z, flush);
-    if (rc == Z_STREAM_ERROR) throw UserError("Cannot write PNG image: the compressor failed.");
-    const bool done = segment.last ? rc == Z_STREAM_END : z.avail_in == 0 && z.avail_out > 0;
+    z->next_out = bytes.data() + z->total_out;
+    z->avail_out = static_cast<std::uint32_t>(bytes.size() - z->total_out);
+    if (isal_deflate(z.get()) != COMP_OK) {
+      throw UserError("Cannot write PNG image: the compressor failed.");
+    }
+    const bool done = z->avail_in == 0 && z->avail_out > 0 &&
+                      (!segment.last || z->internal_state.state == ZSTATE_END);
     if (done) break;
-    out.bytes.resize(out.bytes.size() * 2);
+    bytes.resize(bytes.size() * 2);
   }
-  out.bytes.resize(z.total_out);
+  bytes.resize(z->total_out);
   out.rows = std::move(rows);
   return out;
 }
@@ -224,8 +242,13 @@ class PngWriter : public PictureWriter {
  private:
   void Submit(PngSegment segment) {
     while (pending_.size() >= in_flight_) WriteOldest();
+    DeflateBuffers buffers;
+    if (!spare_buffers_.empty()) {
+      buffers = std::move(spare_buffers_.back());
+      spare_buffers_.pop_back();
+    }
     pending_.push_back(std::async(std::launch::async, DeflateSegment, std::move(segment),
-                                  TakeSpare(spare_output_), row_bytes_));
+                                  std::move(buffers), row_bytes_));
   }
 
   // Segment buffers go round rather than being freed and allocated again: the
@@ -249,7 +272,7 @@ class PngWriter : public PictureWriter {
     const bool last = done.last;
     adler_ =
         first ? done.adler : adler32_combine(adler_, done.adler, static_cast<z_off_t>(done.size));
-    std::vector<std::uint8_t>& data = done.bytes;
+    std::vector<std::uint8_t>& data = done.buffers.output;
     if (first) {
       // CMF: deflate with a 32 KiB window; FLG: the fastest level, no dictionary,
       // check bits making the pair a multiple of 31.
@@ -262,7 +285,7 @@ class PngWriter : public PictureWriter {
     }
     if (!data.empty()) Check(PngChunk(png_, "IDAT", data.data(), data.size()));
     spare_rows_.push_back(std::move(done.rows));
-    spare_output_.push_back(std::move(done.bytes));
+    spare_buffers_.push_back(std::move(done.buffers));
   }
 
   void Check(bool ok) {
@@ -281,7 +304,7 @@ class PngWriter : public PictureWriter {
   PngSegment segment_;
   std::deque<std::future<DeflatedSegment>> pending_;
   std::vector<std::vector<std::uint8_t>> spare_rows_;
-  std::vector<std::vector<std::uint8_t>> spare_output_;
+  std::vector<DeflateBuffers> spare_buffers_;
   int segments_written_ = 0;
   uLong adler_ = 1;
 };

@@ -285,9 +285,10 @@ TEST_F(ExportCommandsTest, FailuresAreShownAndTheProgramGoesOn) {
 }
 
 TEST_F(ExportCommandsTest, LongExportShowsModalProgressAndCancelLeavesNoFile) {
-  // Big enough to outlast the quiet start, so the progress window comes up.
+  // Big enough that Cancel comes while it runs.
   FillLevel();
   view.cell_size = 128;
+  commands.SetQuietStart(0);
   Choose("big.png", 3);
   bool saw_progress = false;
   const auto dialog_action1 = OnNextModal<QProgressDialog>([&](QProgressDialog* progress) {
@@ -310,6 +311,7 @@ TEST_F(ExportCommandsTest, LongExportShowsModalProgressAndCancelLeavesNoFile) {
 TEST_F(ExportCommandsTest, TiledExportShowsTheProgressBarAndStopsAtCancel) {
   FillLevel();
   view.cell_size = 160;
+  commands.SetQuietStart(0);
   Choose("huge", 3);
   bar.show();  // a window shows it while its page is visible; the export hides it after
   bool saw_bar = false;
