@@ -44,18 +44,15 @@ std::size_t ExportCacheBytes(int cell_size) {
   return cell_size <= 64 ? 24u << 20 : 6u << 20;
 }
 
-// How many threads render the cells of a band: each takes a run of columns with
-// a cache of its own. Small cells cost little to draw and much
-// to derive, and every thread would derive the same images again, so they keep
-// one thread and one cache; large cells are mostly drawing, which splits well.
-int RenderThreads(int cell_size) {
-  if (cell_size * cell_size <= RenderCache::kScaledMaxPixels) return 1;
+// How many threads render the cells of a band, each a run of its columns.
+int RenderThreads() {
   const unsigned cores = std::thread::hardware_concurrency();
   return static_cast<int>(std::clamp(cores, 1u, 4u));
 }
 
 // Renders one row of cells of a region at a time. The band is the only buffer
-// that grows with the picture: region width x cell size x 3 bytes.
+// that grows with the picture: region width x cell size x 3 bytes. The threads
+// share one cache, so each work image is derived once.
 class BandRenderer {
  public:
   BandRenderer(const TMap& level, const Tileset& tileset, ExportRegion region, int cell_size)
@@ -64,12 +61,9 @@ class BandRenderer {
         region_(region),
         size_(cell_size),
         stride_(3 * static_cast<std::size_t>(region.Columns()) *
-                static_cast<std::size_t>(cell_size)) {
-    const int parts = std::min(RenderThreads(cell_size), region.Columns());
-    for (int p = 0; p < parts; ++p) {
-      parts_.push_back(std::make_unique<Part>(ExportCacheBytes(cell_size) / parts));
-    }
-  }
+                static_cast<std::size_t>(cell_size)),
+        parts_(std::min(RenderThreads(), region.Columns())),
+        cache_(ExportCacheBytes(cell_size)) {}
 
   int Width() const { return region_.Columns() * size_; }
   int Height() const { return region_.Rows() * size_; }
@@ -80,21 +74,20 @@ class BandRenderer {
   std::size_t Stride() const { return stride_; }
 
   // Band b (0 = the region's first row) into `band` (BandBytes() bytes). Each
-  // part draws its own columns, so the parts share nothing but the band, and
-  // there only their own cells' bytes.
+  // part draws its own columns, so in the band the parts touch only their own
+  // cells' bytes.
   void Render(int b, std::uint8_t* band) {
     const int columns = region_.Columns();
-    const int parts = static_cast<int>(parts_.size());
+    const int parts = parts_;
     std::vector<std::future<void>> helpers;
     for (int p = 1; p < parts; ++p) {
       helpers.push_back(std::async(std::launch::async, [this, b, band, p, parts, columns] {
-        RenderColumns(*parts_[static_cast<std::size_t>(p)], b, band, columns * p / parts,
-                      columns * (p + 1) / parts);
+        RenderColumns(b, band, columns * p / parts, columns * (p + 1) / parts);
       }));
     }
     std::exception_ptr failure;
     try {
-      RenderColumns(*parts_[0], b, band, 0, columns / parts);
+      RenderColumns(b, band, 0, columns / parts);
     } catch (...) {
       failure = std::current_exception();
     }
@@ -109,13 +102,7 @@ class BandRenderer {
   }
 
  private:
-  struct Part {
-    explicit Part(std::size_t cache_bytes) : cache(cache_bytes) {}
-    // Lives for one export only, so it can never outlast the tileset it copied from.
-    RenderCache cache;
-  };
-
-  void RenderColumns(Part& part, int b, std::uint8_t* band, int from, int to) {
+  void RenderColumns(int b, std::uint8_t* band, int from, int to) {
     const int y = region_.first_row + b;
     const std::size_t cell_row = 3 * static_cast<std::size_t>(size_);
     for (int i = from; i < to; ++i) {
@@ -124,7 +111,7 @@ class BandRenderer {
       for (int r = 0; r < size_; ++r)
         std::memset(at + stride_ * static_cast<std::size_t>(r), 255, cell_row);
       RenderCell(level_, tileset_, region_.first_column + i, y, RgbView{at, size_, size_, stride_},
-                 &part.cache);
+                 &cache_);
     }
   }
 
@@ -133,7 +120,9 @@ class BandRenderer {
   ExportRegion region_;
   int size_;
   std::size_t stride_;
-  std::vector<std::unique_ptr<Part>> parts_;
+  int parts_;
+  // Lives for one export only, so it can never outlast the tileset it copied from.
+  RenderCache cache_;
 };
 
 void WritePicture(const std::string& file_name, PictureFormat format, const TMap& level,
@@ -148,8 +137,7 @@ void WritePicture(const std::string& file_name, PictureFormat format, const TMap
   auto band_of = [&](int done) { return bottom_up ? total - 1 - done : done; };
 
   // Rendering the next band runs beside encoding this one: two bands in memory,
-  // and the export takes about as long as the slower of the two. Only one band
-  // is rendered at a time, so each part's cache sees one thread.
+  // and the export takes about as long as the slower of the two.
   std::vector<std::uint8_t> current(bands.BandBytes());
   std::vector<std::uint8_t> next(bands.BandBytes());
   bands.Render(band_of(0), current.data());

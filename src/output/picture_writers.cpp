@@ -121,8 +121,7 @@ struct DeflatedSegment {
 constexpr std::uint32_t kPngLevel = 2;
 constexpr std::size_t kPngLevelBuffer = ISAL_DEF_LVL2_DEFAULT;
 
-DeflatedSegment DeflateSegment(PngSegment segment, DeflateBuffers buffers,
-                               std::size_t row_bytes) {
+DeflatedSegment DeflateSegment(PngSegment segment, DeflateBuffers buffers, std::size_t row_bytes) {
   std::vector<std::uint8_t>& rows = segment.rows;
   const std::size_t stride = row_bytes + 1;
   const std::size_t count = rows.size() / stride;

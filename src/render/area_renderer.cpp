@@ -26,16 +26,15 @@ void DrawSelectionOutline(RgbView target, PixelRect cell) {
   }
 }
 
-AreaRenderer::AreaRenderer(int threads) {
-  if (threads <= 0)
-    threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
-  for (int i = 0; i < threads; ++i) caches_.push_back(std::make_unique<RenderCache>());
-}
+AreaRenderer::AreaRenderer(int threads)
+    : threads_(threads > 0
+                   ? threads
+                   : std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4)) {}
 
 AreaRenderer::~AreaRenderer() = default;
 
 void AreaRenderer::Clear() {
-  for (auto& cache : caches_) cache->Clear();
+  cache_.Clear();
 }
 
 std::optional<std::string> AreaRenderer::Render(const TMap& level, const Tileset& tileset,
@@ -52,7 +51,6 @@ std::optional<std::string> AreaRenderer::Render(const TMap& level, const Tileset
   // Worker w draws rows w, w + workers, ...: neighbouring rows cost about the same,
   // so interleaving keeps the threads evenly loaded.
   auto draw_rows = [&](int w) {
-    RenderCache& cache = *caches_[static_cast<std::size_t>(w)];
     CellBuffer buffer(cell_size, cell_size);
     for (int r = w; r < block.rows; r += workers) {
       const int top = r * cell_size;
@@ -76,9 +74,9 @@ std::optional<std::string> AreaRenderer::Render(const TMap& level, const Tileset
         try {
           if (whole) {
             RenderCell(level, tileset, column + 1, row + 1,
-                       RgbView{at, cell_size, cell_size, target.stride}, &cache);
+                       RgbView{at, cell_size, cell_size, target.stride}, &cache_);
           } else {
-            RenderCell(level, tileset, column + 1, row + 1, buffer, &cache);
+            RenderCell(level, tileset, column + 1, row + 1, buffer, &cache_);
           }
         } catch (const std::exception& failure) {
           auto& error = outcomes[static_cast<std::size_t>(w)].error;

@@ -1,8 +1,7 @@
 #pragma once
 // Drawing a block of map cells into one RGB picture, as the map view paints what
-// is on screen. Each cell still goes through RenderCell into its own CellBuffer;
-// the block is split by rows of cells across worker threads, each with a render
-// cache of its own, since a cache is not shared between threads.
+// is on screen. Each cell goes through RenderCell; the block is split by rows of
+// cells across worker threads, which share one render cache.
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,7 +36,7 @@ class AreaRenderer {
   AreaRenderer(const AreaRenderer&) = delete;
   AreaRenderer& operator=(const AreaRenderer&) = delete;
 
-  int Threads() const { return static_cast<int>(caches_.size()); }
+  int Threads() const { return threads_; }
 
   // Draws the cells of `block` of `level` at `cell_size` pixels a cell into
   // `target`, the block's top-left cell at the target's (0, 0); what falls outside
@@ -52,7 +51,8 @@ class AreaRenderer {
   void Clear();
 
  private:
-  std::vector<std::unique_ptr<RenderCache>> caches_;
+  int threads_;
+  RenderCache cache_;
 };
 
 }  // namespace qm

@@ -260,94 +260,169 @@ void ApplyAlphaEdit(PngImage& image, int effect) {
 }
 
 void RenderCache::Clear() {
+  std::unique_lock lock(maps_mutex_);
   entries_.clear();
   scaled_.clear();
-  bytes_ = 0;
+  bytes_.store(0, std::memory_order_relaxed);
 }
 
-RenderCache::Work RenderCache::Get(const Tileset& tileset, int tile, int effect, int rotation) {
+template <typename Map, typename Derive>
+const typename Map::mapped_type& RenderCache::Find(SharedLock& lock, Map& map,
+                                                   typename Map::key_type key, Derive derive) {
+  if (!lock.owns_lock()) lock.lock();
+  if (auto it = map.find(key); it != map.end()) return it->second;
+  lock.unlock();
+  auto [entry, bytes] = derive();
+  std::unique_lock exclusive(maps_mutex_);
+  const auto [it, added] = map.try_emplace(key, std::move(entry));
+  if (added) bytes_.fetch_add(bytes, std::memory_order_relaxed);
+  return it->second;
+}
+
+RenderCache::Work RenderCache::Get(SharedLock& lock, const Tileset& tileset, int tile, int effect,
+                                   int rotation) {
   const int kind = DerivationKind(effect);
-  const std::uint32_t key = WorkKey(tile, kind, rotation);
-  if (auto it = entries_.find(key); it != entries_.end()) {
-    return {it->second.image, it->second.opaque};
-  }
-  const PngImage& source = tileset.Image(tile);
-  Entry entry;
-  if (kind == 0 && rotation == 0) {
-    // Drawn straight from the tileset: drawing treats an image without alpha as
-    // opaque and a palette image by its tRNS alpha, which is exactly what giving
-    // it an alpha channel would produce.
-    entry.image = &source;
-  } else {
-    PngImage work = EditedWork(source, kind);
-    if (!work.Empty()) {
-      if (rotation != 0) RotateImage(work, RotationToDegrees(static_cast<std::uint8_t>(rotation)));
-      bytes_ += work.RowBytes() * static_cast<std::size_t>(work.Height()) +
+  const Entry& kept = Find(lock, entries_, WorkKey(tile, kind, rotation), [&] {
+    const PngImage& source = tileset.Image(tile);
+    Entry entry;
+    std::size_t bytes = 0;
+    if (kind == 0 && rotation == 0) {
+      // Drawn straight from the tileset: drawing treats an image without alpha as
+      // opaque and a palette image by its tRNS alpha, which is exactly what giving
+      // it an alpha channel would produce.
+      entry.image = &source;
+    } else {
+      PngImage work = EditedWork(source, kind);
+      if (!work.Empty()) {
+        if (rotation != 0) {
+          RotateImage(work, RotationToDegrees(static_cast<std::uint8_t>(rotation)));
+        }
+        bytes = work.RowBytes() * static_cast<std::size_t>(work.Height()) +
                 static_cast<std::size_t>(work.Width()) * static_cast<std::size_t>(work.Height());
-      entry.owned = std::make_unique<PngImage>(std::move(work));
-      entry.image = entry.owned.get();
+        entry.owned = std::make_unique<PngImage>(std::move(work));
+        entry.image = entry.owned.get();
+      }
     }
-  }
-  entry.opaque = entry.image != nullptr && IsFullyOpaque(*entry.image);
-  const Work result{entry.image, entry.opaque};
-  entries_.emplace(key, std::move(entry));
-  return result;
+    entry.opaque = entry.image != nullptr && IsFullyOpaque(*entry.image);
+    return std::pair{std::move(entry), bytes};
+  });
+  return {kept.image, kept.opaque};
 }
 
-RenderCache::Scaled RenderCache::GetScaled(const Tileset& tileset, int tile, int effect,
-                                           int rotation, int width, int height) {
+RenderCache::Scaled RenderCache::GetScaled(SharedLock& lock, const Tileset& tileset, int tile,
+                                           int effect, int rotation, int width, int height) {
   const int kind = DerivationKind(effect);
   const std::uint64_t key = (static_cast<std::uint64_t>(WorkKey(tile, kind, rotation)) << 32) |
                             (static_cast<std::uint64_t>(width) << 16) |
                             static_cast<std::uint64_t>(height);
-  if (auto it = scaled_.find(key); it != scaled_.end()) {
-    const ScaledEntry& e = it->second;
-    return {e.pixels.empty() ? nullptr : e.pixels.data(), e.spans.data(), e.opaque};
-  }
-  const PngImage& source = tileset.Image(tile);
-  ScaledEntry entry;
-  PngImage edited;
-  const PngImage* work = &source;  // drawn as it is: see Get()
-  if (kind != 0 || rotation != 0) {
-    edited = EditedWork(source, kind);
-    work = &edited;
-  }
-  if (!work->Empty()) {
-    entry.pixels.resize(4 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    std::uint8_t* out = entry.pixels.data();
-    bool opaque = true;
-    if (rotation != 0) {
-      const RotatedSampler turned(*work, RotationToDegrees(static_cast<std::uint8_t>(rotation)));
-      const ImageSize size = turned.Size();
-      for (int j = 0; j < height; ++j) {
-        const int sy = ScaledSample(j, size.height, height);
-        for (int i = 0; i < width; ++i, out += 4) {
-          turned.Sample(ScaledSample(i, size.width, width), sy, out, out[3]);
-          opaque = opaque && out[3] == 255;
-        }
-      }
-    } else {
-      for (int j = 0; j < height; ++j) {
-        const int sy = ScaledSample(j, work->Height(), height);
-        for (int i = 0; i < width; ++i, out += 4) {
-          work->PixelRgba(ScaledSample(i, work->Width(), width), sy, out);
-          opaque = opaque && out[3] == 255;
-        }
-      }
+  const ScaledEntry& kept = Find(lock, scaled_, key, [&] {
+    const PngImage& source = tileset.Image(tile);
+    ScaledEntry entry;
+    PngImage edited;
+    const PngImage* work = &source;  // drawn as it is: see Get()
+    if (kind != 0 || rotation != 0) {
+      edited = EditedWork(source, kind);
+      work = &edited;
     }
-    entry.opaque = opaque;
-    entry.spans.resize(3 * static_cast<std::size_t>(height));
-    MeasureRgbaSpans(entry.pixels.data(), width, height, entry.spans.data());
-    bytes_ += entry.pixels.size() + 2 * entry.spans.size() + 64;
-  }
-  const Scaled result{entry.pixels.empty() ? nullptr : entry.pixels.data(), entry.spans.data(),
-                      entry.opaque};
-  scaled_.emplace(key, std::move(entry));
-  return result;
+    std::size_t bytes = 0;
+    if (!work->Empty()) {
+      entry.pixels.resize(4 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+      std::uint8_t* out = entry.pixels.data();
+      bool opaque = true;
+      if (rotation != 0) {
+        const RotatedSampler turned(*work, RotationToDegrees(static_cast<std::uint8_t>(rotation)));
+        const ImageSize size = turned.Size();
+        for (int j = 0; j < height; ++j) {
+          const int sy = ScaledSample(j, size.height, height);
+          for (int i = 0; i < width; ++i, out += 4) {
+            turned.Sample(ScaledSample(i, size.width, width), sy, out, out[3]);
+            opaque = opaque && out[3] == 255;
+          }
+        }
+      } else {
+        for (int j = 0; j < height; ++j) {
+          const int sy = ScaledSample(j, work->Height(), height);
+          for (int i = 0; i < width; ++i, out += 4) {
+            work->PixelRgba(ScaledSample(i, work->Width(), width), sy, out);
+            opaque = opaque && out[3] == 255;
+          }
+        }
+      }
+      entry.opaque = opaque;
+      entry.spans.resize(3 * static_cast<std::size_t>(height));
+      MeasureRgbaSpans(entry.pixels.data(), width, height, entry.spans.data());
+      bytes = entry.pixels.size() + 2 * entry.spans.size() + 64;
+    }
+    return std::pair{std::move(entry), bytes};
+  });
+  return {kept.pixels.empty() ? nullptr : kept.pixels.data(), kept.spans.data(), kept.opaque};
 }
 
-void RenderCache::TrimBetweenCells() {
-  if (bytes_ > byte_limit_) Clear();
+RenderCache::Work RenderCache::Get(const Tileset& tileset, int tile, int effect, int rotation) {
+  SharedLock lock(maps_mutex_, std::defer_lock);
+  return Get(lock, tileset, tile, effect, rotation);
+}
+
+RenderCache::Scaled RenderCache::GetScaled(const Tileset& tileset, int tile, int effect,
+                                           int rotation, int width, int height) {
+  SharedLock lock(maps_mutex_, std::defer_lock);
+  return GetScaled(lock, tileset, tile, effect, rotation, width, height);
+}
+
+// Entering a cell costs two atomic operations while the cache is under its limit.
+// A trim announces itself in trimming_ and then waits for cells_drawing_ to fall
+// to 0; a cell counts itself in and then looks at trimming_. Both sequentially
+// consistent, so at least one of the two sees the other: either the trim waits
+// for the cell, or the cell steps back and waits for the trim.
+RenderCache::Cell::Cell(RenderCache& cache)
+    : cache_(cache), lock_(cache.maps_mutex_, std::defer_lock) {
+  for (;;) {
+    if (!cache.trimming_.load() &&
+        cache.bytes_.load(std::memory_order_relaxed) <= cache.byte_limit_) {
+      cache.cells_drawing_.fetch_add(1);
+      if (!cache.trimming_.load()) return;
+      Leave();
+    }
+    // trimming_ changes only under the mutex, so here it is what it seems.
+    std::unique_lock lock(cache.trim_mutex_);
+    if (cache.trimming_.load()) {
+      cache.cells_ended_.wait(lock, [&] { return !cache.trimming_.load(); });
+    } else if (cache.bytes_.load(std::memory_order_relaxed) > cache.byte_limit_) {
+      cache.trimming_.store(true);
+      cache.cells_ended_.wait(lock, [&] { return cache.cells_drawing_.load() == 0; });
+      cache.Clear();
+      cache.trimming_.store(false);
+      cache.cells_ended_.notify_all();
+    }
+  }
+}
+
+RenderCache::Cell::~Cell() {
+  if (lock_.owns_lock()) lock_.unlock();
+  Leave();
+}
+
+void RenderCache::Cell::Leave() {
+  if (cache_.cells_drawing_.fetch_sub(1) == 1 && cache_.trimming_.load()) {
+    // Taking the mutex first: the trim either has not yet looked at the count, or
+    // is waiting and gets the signal.
+    std::lock_guard lock(cache_.trim_mutex_);
+    cache_.cells_ended_.notify_all();
+  }
+}
+
+RenderCache::Work RenderCache::Cell::Get(const Tileset& tileset, int tile, int effect,
+                                         int rotation) {
+  return cache_.Get(lock_, tileset, tile, effect, rotation);
+}
+
+RenderCache::Scaled RenderCache::Cell::GetScaled(const Tileset& tileset, int tile, int effect,
+                                                 int rotation, int width, int height) {
+  return cache_.GetScaled(lock_, tileset, tile, effect, rotation, width, height);
+}
+
+void RenderCache::Cell::DoneLooking() {
+  if (lock_.owns_lock()) lock_.unlock();
 }
 
 void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, CellBuffer& buffer,
@@ -360,8 +435,7 @@ void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, RgbView
   if (x < 1 || x > MapSize || y < 1 || y > MapSize) return;
   RenderCache local(~std::size_t{0});
   RenderCache& work = cache ? *cache : local;
-  // Images handed out for this cell stay valid until the next cell.
-  work.TrimBetweenCells();
+  RenderCache::Cell cell(work);
 
   const int width = view.width;
   const int height = view.height;
@@ -393,7 +467,7 @@ void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, RgbView
       const PixelRect rect = layer.placement.rects[static_cast<std::size_t>(r)];
       if (rect.Width() <= 0 || rect.Height() <= 0) continue;
       if (rect.Width() * rect.Height() <= RenderCache::kScaledMaxPixels) {
-        const RenderCache::Scaled scaled = work.GetScaled(
+        const RenderCache::Scaled scaled = cell.GetScaled(
             tileset, t, slot.TileEffect, slot.TileRotation, rect.Width(), rect.Height());
         layer.scaled[static_cast<std::size_t>(r)] = scaled.pixels;
         layer.spans[static_cast<std::size_t>(r)] = scaled.spans;
@@ -401,7 +475,7 @@ void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, RgbView
         opaque = opaque && scaled.opaque;
       } else {
         if (layer.image == nullptr) {
-          const RenderCache::Work w = work.Get(tileset, t, slot.TileEffect, slot.TileRotation);
+          const RenderCache::Work w = cell.Get(tileset, t, slot.TileEffect, slot.TileRotation);
           if (w.image == nullptr) break;
           layer.image = w.image;
           opaque = opaque && w.opaque;
@@ -413,6 +487,8 @@ void RenderCell(const TMap& level, const Tileset& tileset, int x, int y, RgbView
     layer.covers = opaque && layer.placement.count == 1 && layer.placement.rects[0] == full;
     layers[static_cast<std::size_t>(count++)] = layer;
   }
+
+  cell.DoneLooking();
 
   // Layers under the topmost opaque full-cell layer are overwritten pixel for
   // pixel, so drawing starts there.

@@ -6,8 +6,12 @@
 // Caller contract: make a CellBuffer of the target cell's size (it starts white),
 // call RenderCell, draw the buffer at the cell's rectangle, then drop or Reset() it.
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -113,18 +117,28 @@ void ApplyAlphaEdit(PngImage& image, int effect);
 // kept between cells. The result of a derivation depends only on the tile image
 // and the slot's effect and rotation, so a kept image is exactly what would be
 // derived again. Clear() it whenever the tileset's images change.
+//
+// Threads drawing cells of one picture share one cache, so each image is derived
+// once however many threads draw. Lookups share a lock; a derivation runs
+// outside it, and when two threads derive the same image at once the first one
+// kept wins.
 class RenderCache {
  public:
   explicit RenderCache(std::size_t byte_limit = 64u << 20) : byte_limit_(byte_limit) {}
+  RenderCache(const RenderCache&) = delete;
+  RenderCache& operator=(const RenderCache&) = delete;
+
+  // Not while a cell is being drawn from the cache.
   void Clear();
-  std::size_t Bytes() const { return bytes_; }
+  std::size_t Bytes() const { return bytes_.load(std::memory_order_relaxed); }
 
   struct Work {
     const PngImage* image = nullptr;  // nullptr: the layer draws nothing
     bool opaque = false;              // every pixel alpha 255
   };
   // The work image of `tile` under `effect` and `rotation` (stored units of 2
-  // degrees). Throws what RotateImage throws.
+  // degrees). Throws what RotateImage throws. Looked up outside a Cell (below),
+  // it stays valid until the cache is cleared or trimmed.
   Work Get(const Tileset& tileset, int tile, int effect, int rotation);
 
   // The same work image already scaled to a width x height rectangle, 4 bytes a
@@ -141,11 +155,34 @@ class RenderCache {
                    int height);
   // Rectangles up to this many pixels are drawn from scaled copies.
   static constexpr int kScaledMaxPixels = 64 * 64;
-  // Drops everything once the kept images exceed the limit. Called before each
-  // cell, never inside one, so the images a cell is drawing from stay alive.
-  void TrimBetweenCells();
+
+  // One cell being drawn: the images it hands out stay alive until it ends. A
+  // cell that starts while the kept images exceed the limit waits for the cells
+  // under way on other threads to end, and then everything is dropped. Its
+  // lookups take the cache's lock once and hold it until DoneLooking(), letting
+  // it go only to derive an image.
+  class Cell {
+   public:
+    explicit Cell(RenderCache& cache);
+    ~Cell();
+    Cell(const Cell&) = delete;
+    Cell& operator=(const Cell&) = delete;
+
+    Work Get(const Tileset& tileset, int tile, int effect, int rotation);
+    Scaled GetScaled(const Tileset& tileset, int tile, int effect, int rotation, int width,
+                     int height);
+    // After the last lookup, before drawing: other threads may keep what they
+    // derive meanwhile.
+    void DoneLooking();
+
+   private:
+    void Leave();
+    RenderCache& cache_;
+    std::shared_lock<std::shared_mutex> lock_;
+  };
 
  private:
+  using SharedLock = std::shared_lock<std::shared_mutex>;
   struct Entry {
     std::unique_ptr<PngImage> owned;  // empty when the tile image is drawn as it is
     const PngImage* image = nullptr;
@@ -156,10 +193,27 @@ class RenderCache {
     std::vector<std::uint16_t> spans;
     bool opaque = false;
   };
+  Work Get(SharedLock& lock, const Tileset& tileset, int tile, int effect, int rotation);
+  Scaled GetScaled(SharedLock& lock, const Tileset& tileset, int tile, int effect, int rotation,
+                   int width, int height);
+  // The entry of `key`, looked up under `lock` (taken when not held). A miss is
+  // derived with the lock let go and kept, unless another thread kept one first.
+  template <typename Map, typename Derive>
+  const typename Map::mapped_type& Find(SharedLock& lock, Map& map, typename Map::key_type key,
+                                        Derive derive);
+
+  // The maps' nodes never move, so what a lookup hands out stays where it is
+  // until the maps are cleared, which only happens while no cell is drawn.
+  std::shared_mutex maps_mutex_;
   std::unordered_map<std::uint32_t, Entry> entries_;
   std::unordered_map<std::uint64_t, ScaledEntry> scaled_;
-  std::size_t bytes_ = 0;
+  std::atomic<std::size_t> bytes_{0};
   std::size_t byte_limit_;
+
+  std::atomic<int> cells_drawing_{0};
+  std::atomic<bool> trimming_{false};
+  std::mutex trim_mutex_;
+  std::condition_variable cells_ended_;
 };
 
 // Draws cell (x, y), 1-based, of `level` into `buffer`. Outside 1 to 72 nothing is

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "common/errors.h"
 #include "render/image_drawing.h"
@@ -67,6 +70,30 @@ class CellRendererTest : public ::testing::Test {
     CellBuffer buffer(w, w);
     RenderCell(level_, tileset_, 1, 1, buffer);
     return buffer;
+  }
+
+  // Tiles of several sizes and kinds, and cells 1 to `cells` square holding
+  // random slots over them: every effect code below 60, some rotations.
+  void FillRandomly(int cells) {
+    AddTile(tileset_, PatternTile(32, 32));
+    AddTile(tileset_, SolidTile(20, 20, kRed, 128));
+    AddTile(tileset_, SolidTile(16, 16, kGreen, 255, PngColorType::RGB));
+    PngImage holes = PatternTile(24, 24);
+    for (int i = 0; i < 24; ++i) holes.AlphaRow(i)[i] = 0;
+    AddTile(tileset_, std::move(holes));
+    std::mt19937 random(7);
+    for (int x = 1; x <= cells; ++x) {
+      for (int y = 1; y <= cells; ++y) {
+        for (int layer = 0; layer < kLayerCount; ++layer) {
+          if (random() % 3 == 0) continue;
+          level_.SetSlot(x, y, layer,
+                         {static_cast<std::uint16_t>(random() % 5),
+                          static_cast<std::uint8_t>(random() % 4 == 0 ? random() % 181 : 0),
+                          static_cast<std::uint8_t>(random() % 60)});
+        }
+      }
+    }
+    level_.SetBackgroundTile(3);
   }
 
   Tileset tileset_;
@@ -553,25 +580,7 @@ TEST_F(CellRendererTest, KeptWorkImagesNeverChangeAPixel) {
   // A level full of random slots rendered with one cache and without any: the
   // pictures are identical byte for byte, including under a tiny cache limit
   // that keeps dropping what it holds.
-  AddTile(tileset_, PatternTile(32, 32));
-  AddTile(tileset_, SolidTile(20, 20, kRed, 128));
-  AddTile(tileset_, SolidTile(16, 16, kGreen, 255, PngColorType::RGB));
-  PngImage holes = PatternTile(24, 24);
-  for (int i = 0; i < 24; ++i) holes.AlphaRow(i)[i] = 0;
-  AddTile(tileset_, std::move(holes));
-  std::mt19937 random(7);
-  for (int x = 1; x <= 6; ++x) {
-    for (int y = 1; y <= 6; ++y) {
-      for (int layer = 0; layer < kLayerCount; ++layer) {
-        if (random() % 3 == 0) continue;
-        level_.SetSlot(x, y, layer,
-                       {static_cast<std::uint16_t>(random() % 5),
-                        static_cast<std::uint8_t>(random() % 4 == 0 ? random() % 181 : 0),
-                        static_cast<std::uint8_t>(random() % 60)});
-      }
-    }
-  }
-  level_.SetBackgroundTile(3);
+  FillRandomly(6);
   RenderCache cache;
   RenderCache tiny(1);
   for (int pass = 0; pass < 2; ++pass) {
@@ -586,6 +595,48 @@ TEST_F(CellRendererTest, KeptWorkImagesNeverChangeAPixel) {
           ASSERT_EQ(std::memcmp(fresh.Row(r), dropped.Row(r), fresh.Stride()), 0) << x << "," << y;
         }
       }
+    }
+  }
+}
+
+TEST_F(CellRendererTest, ThreadsSharingACacheDrawWhatOneThreadDraws) {
+  // Four threads draw every cell twice from one cache, each in its own order, so
+  // they derive the same images at the same time and draw from what the others
+  // kept. The tiny cache drops everything again and again while other threads
+  // are inside a cell. Small cells use the scaled copies, large ones the work
+  // images.
+  constexpr int kCells = 8;
+  FillRandomly(kCells);
+  for (int size : {29, 90}) {
+    SCOPED_TRACE("cells of " + std::to_string(size));
+    std::vector<CellBuffer> expected;
+    for (int i = 0; i < kCells * kCells; ++i) {
+      expected.emplace_back(size, size);
+      RenderCell(level_, tileset_, 1 + i % kCells, 1 + i / kCells, expected.back());
+    }
+    for (std::size_t limit : {std::size_t{64} << 20, std::size_t{1}}) {
+      RenderCache shared(limit);
+      std::vector<int> mismatches(4, 0);
+      std::vector<std::thread> threads;
+      for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+          CellBuffer buffer(size, size);
+          for (int n = 0; n < 2 * kCells * kCells; ++n) {
+            const int i = (n * (2 * t + 1) + 11 * t) % (kCells * kCells);
+            buffer.Reset();
+            RenderCell(level_, tileset_, 1 + i % kCells, 1 + i / kCells, buffer, &shared);
+            const CellBuffer& want = expected[static_cast<std::size_t>(i)];
+            for (int r = 0; r < size; ++r) {
+              if (std::memcmp(want.Row(r), buffer.Row(r), want.Stride()) != 0) {
+                ++mismatches[static_cast<std::size_t>(t)];
+                break;
+              }
+            }
+          }
+        });
+      }
+      for (auto& thread : threads) thread.join();
+      EXPECT_EQ(mismatches, std::vector<int>(4, 0)) << "cache limit " << limit;
     }
   }
 }
