@@ -263,50 +263,64 @@ void RenderCache::Clear() {
   std::unique_lock lock(maps_mutex_);
   entries_.clear();
   scaled_.clear();
+  work_images_.clear();
+  scaled_pixels_.clear();
   bytes_.store(0, std::memory_order_relaxed);
 }
 
+void RenderCache::Own(std::unique_ptr<PngImage> image) {
+  if (image) work_images_.push_back(std::move(image));
+}
+
+void RenderCache::Own(std::unique_ptr<ScaledPixels> pixels) {
+  if (pixels) scaled_pixels_.push_back(std::move(pixels));
+}
+
 template <typename Map, typename Derive>
-const typename Map::mapped_type& RenderCache::Find(SharedLock& lock, Map& map,
-                                                   typename Map::key_type key, Derive derive) {
+typename Map::mapped_type RenderCache::Find(SharedLock& lock, Map& map, typename Map::key_type key,
+                                            Derive derive) {
   if (!lock.owns_lock()) lock.lock();
   if (auto it = map.find(key); it != map.end()) return it->second;
   lock.unlock();
-  auto [entry, bytes] = derive();
+  auto [handed_out, owner, bytes] = derive();
   std::unique_lock exclusive(maps_mutex_);
-  const auto [it, added] = map.try_emplace(key, std::move(entry));
-  if (added) bytes_.fetch_add(bytes, std::memory_order_relaxed);
+  const auto [it, added] = map.try_emplace(key, handed_out);
+  if (added) {
+    Own(std::move(owner));
+    bytes_.fetch_add(bytes, std::memory_order_relaxed);
+  }
   return it->second;
 }
 
 RenderCache::Work RenderCache::Get(SharedLock& lock, const Tileset& tileset, int tile, int effect,
                                    int rotation) {
   const int kind = DerivationKind(effect);
-  const Entry& kept = Find(lock, entries_, WorkKey(tile, kind, rotation), [&] {
+  return Find(lock, entries_, WorkKey(tile, kind, rotation), [&] {
     const PngImage& source = tileset.Image(tile);
-    Entry entry;
+    Work work;
+    std::unique_ptr<PngImage> owned;
     std::size_t bytes = 0;
     if (kind == 0 && rotation == 0) {
       // Drawn straight from the tileset: drawing treats an image without alpha as
       // opaque and a palette image by its tRNS alpha, which is exactly what giving
       // it an alpha channel would produce.
-      entry.image = &source;
+      work.image = &source;
     } else {
-      PngImage work = EditedWork(source, kind);
-      if (!work.Empty()) {
+      PngImage edited = EditedWork(source, kind);
+      if (!edited.Empty()) {
         if (rotation != 0) {
-          RotateImage(work, RotationToDegrees(static_cast<std::uint8_t>(rotation)));
+          RotateImage(edited, RotationToDegrees(static_cast<std::uint8_t>(rotation)));
         }
-        bytes = work.RowBytes() * static_cast<std::size_t>(work.Height()) +
-                static_cast<std::size_t>(work.Width()) * static_cast<std::size_t>(work.Height());
-        entry.owned = std::make_unique<PngImage>(std::move(work));
-        entry.image = entry.owned.get();
+        bytes =
+            edited.RowBytes() * static_cast<std::size_t>(edited.Height()) +
+            static_cast<std::size_t>(edited.Width()) * static_cast<std::size_t>(edited.Height());
+        owned = std::make_unique<PngImage>(std::move(edited));
+        work.image = owned.get();
       }
     }
-    entry.opaque = entry.image != nullptr && IsFullyOpaque(*entry.image);
-    return std::pair{std::move(entry), bytes};
+    work.opaque = work.image != nullptr && IsFullyOpaque(*work.image);
+    return std::tuple{work, std::move(owned), bytes};
   });
-  return {kept.image, kept.opaque};
 }
 
 RenderCache::Scaled RenderCache::GetScaled(SharedLock& lock, const Tileset& tileset, int tile,
@@ -315,19 +329,22 @@ RenderCache::Scaled RenderCache::GetScaled(SharedLock& lock, const Tileset& tile
   const std::uint64_t key = (static_cast<std::uint64_t>(WorkKey(tile, kind, rotation)) << 32) |
                             (static_cast<std::uint64_t>(width) << 16) |
                             static_cast<std::uint64_t>(height);
-  const ScaledEntry& kept = Find(lock, scaled_, key, [&] {
+  return Find(lock, scaled_, key, [&] {
     const PngImage& source = tileset.Image(tile);
-    ScaledEntry entry;
     PngImage edited;
     const PngImage* work = &source;  // drawn as it is: see Get()
     if (kind != 0 || rotation != 0) {
       edited = EditedWork(source, kind);
       work = &edited;
     }
+    Scaled scaled;
+    std::unique_ptr<ScaledPixels> owned;
     std::size_t bytes = 0;
     if (!work->Empty()) {
-      entry.pixels.resize(4 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-      std::uint8_t* out = entry.pixels.data();
+      owned = std::make_unique<ScaledPixels>();
+      std::vector<std::uint8_t>& pixels = owned->pixels;
+      pixels.resize(4 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+      std::uint8_t* out = pixels.data();
       bool opaque = true;
       if (rotation != 0) {
         const RotatedSampler turned(*work, RotationToDegrees(static_cast<std::uint8_t>(rotation)));
@@ -348,14 +365,13 @@ RenderCache::Scaled RenderCache::GetScaled(SharedLock& lock, const Tileset& tile
           }
         }
       }
-      entry.opaque = opaque;
-      entry.spans.resize(3 * static_cast<std::size_t>(height));
-      MeasureRgbaSpans(entry.pixels.data(), width, height, entry.spans.data());
-      bytes = entry.pixels.size() + 2 * entry.spans.size() + 64;
+      owned->spans.resize(3 * static_cast<std::size_t>(height));
+      MeasureRgbaSpans(pixels.data(), width, height, owned->spans.data());
+      bytes = pixels.size() + 2 * owned->spans.size() + 64;
+      scaled = {pixels.data(), owned->spans.data(), opaque};
     }
-    return std::pair{std::move(entry), bytes};
+    return std::tuple{scaled, std::move(owned), bytes};
   });
-  return {kept.pixels.empty() ? nullptr : kept.pixels.data(), kept.spans.data(), kept.opaque};
 }
 
 RenderCache::Work RenderCache::Get(const Tileset& tileset, int tile, int effect, int rotation) {

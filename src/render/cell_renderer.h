@@ -12,8 +12,9 @@
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
-#include <unordered_map>
 #include <vector>
+
+#include "absl/container/flat_hash_map.h"
 
 #include "document/map_document.h"
 #include "document/map_records.h"
@@ -183,30 +184,31 @@ class RenderCache {
 
  private:
   using SharedLock = std::shared_lock<std::shared_mutex>;
-  struct Entry {
-    std::unique_ptr<PngImage> owned;  // empty when the tile image is drawn as it is
-    const PngImage* image = nullptr;
-    bool opaque = false;
-  };
-  struct ScaledEntry {
-    std::vector<std::uint8_t> pixels;  // empty: the layer draws nothing
+  struct ScaledPixels {
+    std::vector<std::uint8_t> pixels;
     std::vector<std::uint16_t> spans;
-    bool opaque = false;
   };
   Work Get(SharedLock& lock, const Tileset& tileset, int tile, int effect, int rotation);
   Scaled GetScaled(SharedLock& lock, const Tileset& tileset, int tile, int effect, int rotation,
                    int width, int height);
-  // The entry of `key`, looked up under `lock` (taken when not held). A miss is
-  // derived with the lock let go and kept, unless another thread kept one first.
+  // What `map` hands out for `key`, looked up under `lock` (taken when not held).
+  // A miss is derived with the lock let go and kept, unless another thread kept
+  // one first.
   template <typename Map, typename Derive>
-  const typename Map::mapped_type& Find(SharedLock& lock, Map& map, typename Map::key_type key,
-                                        Derive derive);
+  typename Map::mapped_type Find(SharedLock& lock, Map& map, typename Map::key_type key,
+                                 Derive derive);
+  void Own(std::unique_ptr<PngImage> image);
+  void Own(std::unique_ptr<ScaledPixels> pixels);
 
-  // The maps' nodes never move, so what a lookup hands out stays where it is
-  // until the maps are cleared, which only happens while no cell is drawn.
+  // What lookups hand out, by key, and the images behind them. The images never
+  // move, so what a lookup handed out stays where it is until they are dropped,
+  // which only happens while no cell is drawn. The maps are flat: a lookup is
+  // one probe into memory a cell's neighbours have just used.
   std::shared_mutex maps_mutex_;
-  std::unordered_map<std::uint32_t, Entry> entries_;
-  std::unordered_map<std::uint64_t, ScaledEntry> scaled_;
+  absl::flat_hash_map<std::uint32_t, Work> entries_;
+  absl::flat_hash_map<std::uint64_t, Scaled> scaled_;
+  std::vector<std::unique_ptr<PngImage>> work_images_;
+  std::vector<std::unique_ptr<ScaledPixels>> scaled_pixels_;
   std::atomic<std::size_t> bytes_{0};
   std::size_t byte_limit_;
 
