@@ -202,8 +202,8 @@ class RenderCache {
 
   // What lookups hand out, by key, and the images behind them. The images never
   // move, so what a lookup handed out stays where it is until they are dropped,
-  // which only happens while no cell is drawn. The maps are flat: a lookup is
-  // one probe into memory a cell's neighbours have just used.
+  // which only happens while no cell is drawn. The maps are flat, so a lookup
+  // probes one compact table instead of chasing a node of its own.
   std::shared_mutex maps_mutex_;
   absl::flat_hash_map<std::uint32_t, Work> entries_;
   absl::flat_hash_map<std::uint64_t, Scaled> scaled_;
