@@ -71,6 +71,9 @@ const CompileErrorCase kCompileErrors[] = {
     {"UnknownMember",
      "program P;\nvar sl: TStringList;\nbegin\n  sl := TStringList.Create;\n  sl.Nope;\nend.", 5, 6,
      "Unknown member"},
+    {"AssignToOwnProcedureName",
+     "program P;\nprocedure Q;\nbegin\n  Q := 1;\nend;\nbegin\nend.", 4, 3,
+     "Left side cannot be assigned to"},
     {"MissingEndif", "program P;\n{$IFDEF X}\nbegin\nend.", 2, 1, "Missing {$ENDIF}"},
 };
 

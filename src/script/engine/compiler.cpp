@@ -2979,7 +2979,8 @@ Compiler::Designator Compiler::ParseDesignator(bool want_statement) {
       break;
     case Symbol::kFunc: {
       FuncDecl& fd = *decls_[static_cast<std::size_t>(s->func)];
-      if (rc_->decl == &fd && Is(Tok::kAssign)) {
+      // Inside a function its own name is its result; a procedure has none.
+      if (rc_->decl == &fd && fd.result && Is(Tok::kAssign)) {
         d.is_place = true;
         d.place.kind = Place::kReg;
         d.place.a = 0;
